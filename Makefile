@@ -1,0 +1,37 @@
+# Front door of the project. `make demo` and `make test` do all set-up on a fresh Debian 12.
+JOBS ?= $(shell nproc)
+
+.PHONY: all build test test-native test-mips demo bench clean deps
+
+all: build
+
+deps:
+	@scripts/deps.sh
+
+# Native release build: -Os, stripped, programs in build/bin/.
+build: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, then again on the
+# 32-bit MIPS target under qemu.
+test: deps test-native test-mips
+
+test-native:
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan
+
+test-mips:
+	cmake --preset mips >/dev/null
+	cmake --build --preset mips -j $(JOBS)
+	ctest --preset mips
+
+demo: build
+	demo/run.sh
+
+bench: deps
+	scripts/bench.sh
+
+clean:
+	rm -rf build build-asan build-mips build-bench

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/crc32.h"
+#include "common/fcs16.h"
+
+namespace {
+
+const uint8_t kCheckInput[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+
+TEST(Fcs16, MatchesPublishedCheckValue) {
+    EXPECT_EQ(0x906E, fcs16(kCheckInput, sizeof kCheckInput));
+}
+
+TEST(Fcs16, FrameWithItsCheckBytesLeavesTheGoodResidue) {
+    uint8_t frame[sizeof kCheckInput + 2];
+    std::memcpy(frame, kCheckInput, sizeof kCheckInput);
+    uint16_t fcs = fcs16(kCheckInput, sizeof kCheckInput);
+    frame[sizeof kCheckInput] = static_cast<uint8_t>(fcs);  // low byte first
+    frame[sizeof kCheckInput + 1] = static_cast<uint8_t>(fcs >> 8);
+    uint16_t residue = fcs16_update(kFcs16Init, frame, sizeof frame);
+    EXPECT_EQ(kFcs16Good, residue);
+    EXPECT_EQ(0x0F47, static_cast<uint16_t>(~residue));
+}
+
+TEST(Fcs16, ChainsAcrossBlocks) {
+    uint16_t part = fcs16_update(kFcs16Init, kCheckInput, 4);
+    part = fcs16_update(part, kCheckInput + 4, sizeof kCheckInput - 4);
+    EXPECT_EQ(0x906E, static_cast<uint16_t>(~part));
+}
+
+TEST(Crc32, MatchesPublishedCheckValueWhenFramedByComplements) {
+    EXPECT_EQ(0xCBF43926u, ~crc32_update(0xFFFFFFFFu, kCheckInput, sizeof kCheckInput));
+}
+
+TEST(Crc32, ChainsAcrossBlocksWithoutComplement) {
+    uint32_t whole = crc32_update(0xFFFFFFFFu, kCheckInput, sizeof kCheckInput);
+    uint32_t part = crc32_update(0xFFFFFFFFu, kCheckInput, 5);
+    EXPECT_EQ(whole, crc32_update(part, kCheckInput + 5, sizeof kCheckInput - 5));
+}
+
+}  // namespace

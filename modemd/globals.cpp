@@ -1,0 +1,4 @@
+#include "modemd/globals.h"
+
+int debug;
+const char *program = "modemd";

@@ -1,0 +1,112 @@
+#include "tools/modem_client.h"
+
+#include <sys/msg.h>
+#include <sys/random.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/eventloop.h"
+#include "platform/msgq.h"
+
+namespace {
+
+int pick_key(int avoid) {
+    uint32_t r = 0;
+    if (getrandom(&r, sizeof r, 0) != sizeof r)
+        r = static_cast<uint32_t>(getpid()) * 2654435761u ^ static_cast<uint32_t>(time(nullptr));
+    int key = static_cast<int>(0x4D430000u | (r & 0xFFFFu));  // "MC" + 16 random bits
+    return key == avoid ? key + 1 : key;
+}
+
+long monotonic_seconds() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec;
+}
+
+}  // namespace
+
+int modem_client_open(ModemClient *client, int server_key) {
+    client->server_key = server_key;
+    client->next_mtype = 1;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        int key = pick_key(server_key);
+        int qid = msgget(key, IPC_CREAT | IPC_EXCL | 0600);
+        if (qid < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        int fd = msgqToFd(qid);
+        if (fd < 0) {
+            msgctl(qid, IPC_RMID, nullptr);
+            return -1;
+        }
+        client->reply_key = key;
+        client->reply_qid = qid;
+        client->reply_fd = fd;
+        return 0;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+int modem_client_call(ModemClient *client, uint16_t cmd, const uint8_t *data, size_t len,
+                      int timeout_s, ModemReply *reply) {
+    if (len > kMsgcmdDataMax) {
+        errno = EINVAL;
+        return -1;
+    }
+    int server = msgget(client->server_key, 0);
+    if (server < 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    msgcmd msg{};
+    long mtype = client->next_mtype++;
+    if (client->next_mtype <= 0) client->next_mtype = 1;
+    msg.mtype = mtype;
+    msgcmd_set_keyid(msg, client->reply_key);
+    msgcmd_set_cmd(msg, cmd);
+    msgcmd_set_len(msg, static_cast<uint32_t>(kMsgcmdLenBase + len));
+    if (len) std::memcpy(msgcmd_data(msg), data, len);
+    size_t text = kMsgcmdHeaderText + (len < 4 ? 4 : len);
+    long deadline = monotonic_seconds() + timeout_s;
+    // A full queue means modemd is behind (or gone): retry briefly, but never past the
+    // deadline, so a wedged daemon cannot hang the client.
+    while (msgsnd(server, &msg, text, IPC_NOWAIT) < 0) {
+        if (errno != EAGAIN && errno != EINTR) return -1;
+        if (monotonic_seconds() >= deadline) {
+            errno = ETIMEDOUT;
+            return -1;
+        }
+        usleep(10000);
+    }
+    for (;;) {
+        long left = deadline - monotonic_seconds();
+        if (left <= 0 || waitfor(client->reply_fd, static_cast<int>(left)) <= 0) {
+            errno = ETIMEDOUT;
+            return -1;
+        }
+        msgcmd answer{};
+        ssize_t got = msgq_receive(client->reply_fd, &answer, kMsgcmdTextSize);
+        if (got < 0) return -1;
+        if (answer.mtype != mtype || static_cast<size_t>(got) < kMsgcmdHeaderText)
+            continue;  // a late answer
+        reply->result = msgcmd_result(answer);
+        reply->len = msgcmd_len(answer);
+        size_t claimed = reply->len > kMsgcmdLenBase ? reply->len - kMsgcmdLenBase : 0;
+        size_t received = static_cast<size_t>(got) - kMsgcmdHeaderText;
+        reply->data_len = claimed < received ? claimed : received;
+        std::memcpy(reply->data, msgcmd_data(answer), reply->data_len);
+        return 0;
+    }
+}
+
+void modem_client_close(ModemClient *client) {
+    if (client->reply_qid >= 0) msgctl(client->reply_qid, IPC_RMID, nullptr);
+    if (client->reply_fd >= 0) close(client->reply_fd);
+    client->reply_qid = client->reply_fd = -1;
+}
