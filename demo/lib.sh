@@ -2,7 +2,7 @@
 # a readable transcript.
 BIN=$(pwd)/build/bin
 export PATH="$BIN:$PATH"
-ROUTER_ROOT=$(mktemp -d /tmp/router-demo-XXXXXX)
+ROUTER_ROOT=$(mktemp -d)
 export ROUTER_ROOT
 mkdir -p "$ROUTER_ROOT/dev" "$ROUTER_ROOT/tmp" "$ROUTER_ROOT/var/run"
 # A private queue key, so the demo never meets a real modemd.
