@@ -3,6 +3,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <initializer_list>
+
 #include "platform/eventloop.h"
 #include "platform/nvram.h"
 #include "rmagent/batch.h"
