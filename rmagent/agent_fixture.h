@@ -22,7 +22,7 @@ struct Datagram {
     uint16_t oid() const;
     uint16_t kind() const;
     uint16_t payloadlen() const;
-    std::string text() const;  // the payload after a batch prefix (for oid 3 and 4)
+    std::string text() const;                  // the payload after a batch prefix (for oid 3 and 4)
     std::vector<std::string> entries() const;  // a batch's "name=value" entries
 };
 
@@ -49,7 +49,7 @@ class FakeServer {
     // Datagrams for which this holds are taken without an answer.
     std::function<bool(const Datagram &)> ignore;
     uint8_t session_id[8] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
-    uint16_t reply_oid = 0;   // 0: the datagram's own
+    uint16_t reply_oid = 0;  // 0: the datagram's own
     uint16_t reply_kind = 1;
     int sock = -1;
     sockaddr_in agent{};

@@ -27,9 +27,9 @@ TEST_F(SessionTest, RegisterRecordCarriesEveryFieldAndTheWanAddressReversed) {
     ASSERT_FALSE(server_.got.empty());
     const std::vector<uint8_t> &r = server_.got[0].bytes;
     ASSERT_EQ(236u, r.size());
-    const uint8_t head[36] = {0,   0,   0,   0,   0,   0,   0,   0,   0,   1,   0,   0,
-                              'S', 'N', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9',
-                              0,   0,   0,   0,   0,   1,   0,   0,   0,   0x6B, 0, 200};
+    const uint8_t head[36] = {0,   0,   0,   0,   0,   0,   0,   0,   0,   1,    0,   0,
+                              'S', 'N', '0', '1', '2', '3', '4', '5', '6', '7',  '8', '9',
+                              0,   0,   0,   0,   0,   1,   0,   0,   0,   0x6B, 0,   200};
     EXPECT_EQ(0, memcmp(head, r.data(), 36));
     EXPECT_EQ(1000u, get_be32(r.data() + 36));
     const uint8_t wan[4] = {0x03, 0x02, 0x01, 0x0A};
