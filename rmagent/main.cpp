@@ -45,8 +45,9 @@ int main(int argc, char **argv) {
         return 1;
     }
     int server_port = rcm_env_port("RMAGENT_SERVER_PORT", kRcmServerPort);
+    in_addr bind_addr;
     if (server_port < 0 || rcm_syslog_key() < 0 || rcm_env_port("RMAGENT_PORT", 0) < 0 ||
-        !rcm_bind_addr(&s->server.sin_addr)) {
+        !rcm_bind_addr(&bind_addr)) {
         fprintf(stderr, "rmagent: bad RMAGENT_* port, address or key in the environment\n");
         return 1;
     }
