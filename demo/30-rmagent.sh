@@ -13,6 +13,15 @@ printf '%s\n' 'Inter-|   Receive                                                
 printf 'MemTotal: 14336 kB\nMemFree: 3120 kB\nBuffers: 512 kB\nCached: 2048 kB\n' \
   >"$ROUTER_ROOT/proc/meminfo"
 echo 0x1043 >"$ROUTER_ROOT/sys/class/net/br0/flags"
+# lease MAC IP SECONDS HOST: one 88-byte record of the DHCP server's lease file (octal bytes).
+lease() {
+  printf "$1"; head -c 10 /dev/zero; printf "$2$3%s" "$4"; head -c $((64 - ${#4})) /dev/zero
+}
+{
+  lease '\000\032\053\074\115\136' '\300\250\001\012' '\000\000\016\020' laptop
+  lease '\000\000\000\000\000\000' '\300\250\001\013' '\000\000\000\074' released
+  lease '\252\273\314\335\356\377' '\300\250\001\014' '\000\000\001\054' ''
+} >"$ROUTER_ROOT/tmp/udhcpd.leases"
 run nvram set SN=DEMO00000001 set product_model=CR-100 set version_firmware=2.1.0 \
   set wan0_ipaddr=10.1.2.3 set wan0_ifname=ppp0 set lan_ifname=br0 set wl0_ssid=factory-ssid \
   set gps_lat=40.7128 set gps_long=-74.0060 set gps_send_interval=10
@@ -61,9 +70,10 @@ INIT_PID=$!
 echo "$INIT_PID" >"$ROUTER_ROOT/var/run/init.pid"
 echo "commit" >&8
 rc=0
-wait "$INIT_PID" || rc=$?
+{ wait "$INIT_PID"; } 2>/dev/null || rc=$?
 echo "    init (pid $INIT_PID) ended with status $rc: SIGTERM, the router would reboot now"
-run sh -c "tr '\\0' '\\n' <\"$ROUTER_ROOT/flash/nvram\" | grep -a wl0_ssid"
+printf -- '--- /flash/nvram (the committed store), wl0_ssid\n'
+tr '\0' '\n' <"$ROUTER_ROOT/flash/nvram" | grep -a wl0_ssid | sed 's/^/    /'
 printf -- '--- rmagent debug trace (last lines)\n'
 tail -n 8 "$ROUTER_ROOT/rmagent.out" | sed 's/^/    /'
 echo quit >&7
