@@ -3,3 +3,11 @@
 #pragma once
 
 inline constexpr const char kFlashDir[] = "/flash";
+
+// Copying a partition to and from a file, as the platform commands nvram_mtd_read and
+// nvram_mtd_write do. Both names are system paths (under the router root when one is set);
+// a partition name is one path component. Writing a partition is crash-safe: the copy is
+// written aside, flushed and renamed into place. Each returns 0, or -1 with a message in
+// `why` (a static text, for the command's error line).
+int flash_read_partition(const char *partition, const char *file, const char **why);
+int flash_write_partition(const char *file, const char *partition, const char **why);

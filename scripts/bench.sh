@@ -9,6 +9,7 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$jobs" >/dev/null
 cmake --preset mips >/dev/null
 cmake --build --preset mips -j "$jobs" --target modemd >/dev/null
+cmake --build --preset mips -j "$jobs" --target rmagent >/dev/null
 
 row() { printf '| %-52s | %-24s | %-14s |\n' "$1" "$2" "$3"; }
 
@@ -19,4 +20,5 @@ build-bench/bin/roundtrip_bench 20000
 build-bench/bin/idle_bench 10
 row "modemd binary, MIPS, stripped" "$(stat -c %s build-mips/bin/modemd) bytes" "small"
 row "modemd binary, native, stripped" "$(stat -c %s build-bench/bin/modemd) bytes" ""
+row "rmagent binary, MIPS, stripped" "$(stat -c %s build-mips/bin/rmagent) bytes" "small"
 echo
