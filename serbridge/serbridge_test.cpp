@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/nvram.h"
+#include "platform/nvram_testing.h"
 #include "serbridge/lcp.h"
 #include "serbridge/log.h"
 #include "serbridge/options.h"
@@ -81,6 +82,7 @@ class WanUnit : public ::testing::Test {
     void SetUp() override {
         std::memset(&ctx_, 0, sizeof ctx_);
         std::strcpy(ctx_.modem_dev, "/dev/usb/tts/0");
+        nvram_testing_forget();  // the store of this test's router root
     }
     TempRouterRoot root_;
     bridge_ctx ctx_;
