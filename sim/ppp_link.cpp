@@ -89,7 +89,8 @@ bool PppLink::wait_text(const std::string &needle, int timeout_ms) {
 Frame lcp_frame(uint8_t code, uint8_t id, const std::vector<uint8_t> &data) {
     size_t len = 4 + data.size();
     Frame f = {0xC0, 0x21, code, id, static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len)};
-    f.insert(f.end(), data.begin(), data.end());
+    for (uint8_t b : data)
+        f.push_back(b);
     return f;
 }
 
