@@ -21,6 +21,10 @@ struct ppp_channel_ops {
 };
 
 extern const ppp_channel_ops kernel_ppp_channel;
+// The kernel channel's steps: the terminal into (out of) the PPP discipline and the "/dev/ppp"
+// descriptor attached to (detached from) its channel.
+int tty_establish_ppp(bridge_ctx *ctx, int tty, int chan);
+int tty_disestablish_ppp(bridge_ctx *ctx, int tty, int chan);
 extern const ppp_channel_ops hdlc_ppp_channel;
 
 // Picks the implementation from SERBRIDGE_PPP_CHANNEL ("kernel" or unset, "hdlc"). Returns 0,
