@@ -31,13 +31,13 @@ constexpr int kMaxChannels = 4;  // the serial and the modem side, with room to 
 
 struct HdlcChannel {
     bool used;
-    int chan;         // the bridge's end
-    int peer;         // the thread's end
-    int tty;          // the terminal's descriptor number while bound
-    int tty_dup;      // the terminal itself, for the thread
-    int placeholder;  // never readable: stands on `tty` while bound
-    int stop;         // eventfd: written to stop the thread
-    int tty_flags;    // the terminal's file status flags before binding
+    int chan;       // the bridge's end
+    int peer;       // the thread's end
+    int tty;        // the terminal's descriptor number while bound
+    int tty_dup;    // the terminal itself, for the thread
+    int stand_in;   // never readable: stands on `tty` while bound
+    int stop;       // eventfd: written to stop the thread
+    int tty_flags;  // the terminal's file status flags before binding
     bool running;
     pthread_t thread;
     HdlcDecoder decoder;
@@ -143,7 +143,7 @@ int hdlc_open_channel(bridge_ctx *ctx) {
     c->used = true;
     c->chan = sv[0];
     c->peer = sv[1];
-    c->tty = c->tty_dup = c->placeholder = c->stop = -1;
+    c->tty = c->tty_dup = c->stand_in = c->stop = -1;
     c->running = false;
     return sv[0];
 }
@@ -152,7 +152,7 @@ int hdlc_open_channel(bridge_ctx *ctx) {
 void release(HdlcChannel *c) {
     close_if_open(c->peer);
     close_if_open(c->tty_dup);
-    close_if_open(c->placeholder);
+    close_if_open(c->stand_in);
     close_if_open(c->stop);
     c->used = false;
 }
@@ -165,9 +165,9 @@ int hdlc_establish(bridge_ctx *ctx, int tty, int chan) {
     }
     c->tty_flags = fcntl(tty, F_GETFL);
     c->tty_dup = fcntl(tty, F_DUPFD_CLOEXEC, 3);
-    c->placeholder = eventfd(0, EFD_CLOEXEC);
+    c->stand_in = eventfd(0, EFD_CLOEXEC);
     c->stop = eventfd(0, EFD_CLOEXEC);
-    if (c->tty_flags < 0 || c->tty_dup < 0 || c->placeholder < 0 || c->stop < 0) {
+    if (c->tty_flags < 0 || c->tty_dup < 0 || c->stand_in < 0 || c->stop < 0) {
         poe_error(ctx, "Couldn't set tty to PPP discipline: %m");
         release(c);
         return -1;
@@ -176,7 +176,7 @@ int hdlc_establish(bridge_ctx *ctx, int tty, int chan) {
     c->frames_in = 0;
     c->frames_out = 0;
     fcntl(c->tty_dup, F_SETFL, c->tty_flags | O_NONBLOCK);
-    if (dup3(c->placeholder, tty, O_CLOEXEC) < 0) {
+    if (dup3(c->stand_in, tty, O_CLOEXEC) < 0) {
         poe_error(ctx, "Couldn't set tty to PPP discipline: %m");
         fcntl(c->tty_dup, F_SETFL, c->tty_flags);
         release(c);
