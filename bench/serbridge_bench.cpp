@@ -162,7 +162,7 @@ int main(int argc, char **argv) {
     char value[64];
     snprintf(value, sizeof value, "%.2f x", copy_med > 0 ? bridge_med / copy_med : 0);
     bench_row("serbridge / copy loop, median round trip", value, "small");
-    snprintf(value, sizeof value, "+%.0f us", bridge_med - copy_med);
+    snprintf(value, sizeof value, "%+.0f us", bridge_med - copy_med);
     bench_row("serbridge added latency, median round trip", value, "");
     return bridge.ns.empty() ? 1 : 0;
 }
