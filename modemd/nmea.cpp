@@ -29,7 +29,10 @@ bool has(char **f, int count, int i) {
 void parse_time(const char *field, gps_info *info) {
     if (strncmp(field, info->time, sizeof info->time) == 0) return;
     sscanf(field, "%2d%2d%2d.%4d", &info->hour, &info->minute, &info->second, &info->fraction);
-    strncpy(info->time, field, sizeof info->time);
+    // Up to 20 characters, the rest zero: a 20-character time is not terminated.
+    size_t n = strnlen(field, sizeof info->time);
+    memset(info->time, 0, sizeof info->time);
+    memcpy(info->time, field, n);
 }
 
 // Latitude at f[at], its hemisphere at f[at + 1], then longitude and hemisphere.

@@ -44,7 +44,8 @@ void CardSim::cdu_frame(const Bytes &data) {
             break;
         }
         case 0xD8:
-            answer.insert(answer.end(), nmea_.begin(), nmea_.end());
+            for (char c : nmea_)
+                answer.push_back(static_cast<uint8_t>(c));
             break;
         default:
             break;
