@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "common/bytes.h"
+
 sms_node *sms_free_list;
 sms_node *sms_list;
 
@@ -23,4 +25,30 @@ sms_node *sms_malloc_one(void) {
 void sms_store(sms_node *node) {
     node->next = sms_list;
     sms_list = node;
+}
+
+int sms_get_status(uint8_t *, int, uint8_t *reply, int cap) {
+    if (cap < 4) return -1;
+    unsigned flagged = 0, unflagged = 0;
+    for (sms_node *n = sms_list; n; n = n->next)
+        (n->flags & 1 ? flagged : unflagged)++;
+    put_le16(reply, static_cast<uint16_t>(flagged));
+    put_le16(reply + 2, static_cast<uint16_t>(unflagged));
+    return 4;
+}
+
+int sms_read(uint8_t *, int, uint8_t *, int) {
+    return sms_list ? 0 : -1;
+}
+
+int sms_write(uint8_t *, int, uint8_t *, int) {
+    return 0;
+}
+
+int sms_remove(uint8_t *, int, uint8_t *, int) {
+    return 0;
+}
+
+int sms_flag(uint8_t *, int, uint8_t *, int) {
+    return 0;
 }

@@ -19,6 +19,7 @@ row "----------------------------------------------------" "--------------------
 build-bench/bin/roundtrip_bench 20000
 build-bench/bin/idle_bench 10
 build-bench/bin/serbridge_bench 2000
+build-bench/bin/sierra_rssi_bench 3000
 row "modemd binary, MIPS, stripped" "$(stat -c %s build-mips/bin/modemd) bytes" "small"
 row "modemd binary, native, stripped" "$(stat -c %s build-bench/bin/modemd) bytes" ""
 row "rmagent binary, MIPS, stripped" "$(stat -c %s build-mips/bin/rmagent) bytes" "small"
