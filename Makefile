@@ -1,7 +1,7 @@
 # Front door of the project. `make demo` and `make test` do all set-up on a fresh Debian 12.
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test test-native test-mips demo bench clean deps
+.PHONY: all build test test-native test-mips test-tsan demo bench clean deps
 
 all: build
 
@@ -13,14 +13,20 @@ build: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 
-# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, then again on the
-# 32-bit MIPS target under qemu.
-test: deps test-native test-mips
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, the DIAG engine's tests
+# under ThreadSanitizer, then the whole suite again on the 32-bit MIPS target under qemu.
+test: deps test-native test-tsan test-mips
 
 test-native:
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
+
+# Only the DIAG engine's tests (label "diag"): its reader thread and requesters share state.
+test-tsan:
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan
 
 test-mips:
 	cmake --preset mips >/dev/null
@@ -34,4 +40,4 @@ bench: deps
 	scripts/bench.sh
 
 clean:
-	rm -rf build build-asan build-mips build-bench
+	rm -rf build build-asan build-mips build-bench build-tsan

@@ -30,6 +30,26 @@ TEST(Fcs16, ChainsAcrossBlocks) {
     EXPECT_EQ(0x906E, static_cast<uint16_t>(~part));
 }
 
+// The eight-bytes-at-a-time path against the plain bit-by-bit definition, for every length
+// and start offset around the block size.
+TEST(Fcs16, BlockPathMatchesTheBitwiseDefinition) {
+    uint8_t data[64];
+    for (size_t i = 0; i < sizeof data; ++i)
+        data[i] = static_cast<uint8_t>(i * 73 + 0x7D);
+    for (size_t start = 0; start < 8; ++start) {
+        for (size_t len = 0; start + len <= sizeof data; ++len) {
+            uint16_t expected = kFcs16Init;
+            for (size_t i = start; i < start + len; ++i) {
+                expected ^= data[i];
+                for (int k = 0; k < 8; ++k)
+                    expected = (expected & 1) ? (expected >> 1) ^ 0x8408 : expected >> 1;
+            }
+            ASSERT_EQ(expected, fcs16_update(kFcs16Init, data + start, len))
+                << "start " << start << " len " << len;
+        }
+    }
+}
+
 TEST(Crc32, MatchesPublishedCheckValueWhenFramedByComplements) {
     EXPECT_EQ(0xCBF43926u, ~crc32_update(0xFFFFFFFFu, kCheckInput, sizeof kCheckInput));
 }

@@ -1,0 +1,164 @@
+#include "sim/diagcard/card_answer.h"
+
+#include <cstring>
+
+#include "common/bytes.h"
+#include "sim/diagcard/card_frames.h"
+
+namespace {
+
+constexpr uint8_t kSubsys = 0x4B;
+constexpr uint8_t kGpsSubsys = 0x0D;
+constexpr uint8_t kBadCommand = 0x13;
+constexpr int kSplitPauseMs = 30;  // long enough for the reader to take the halves apart
+
+std::vector<uint8_t> error_response(uint8_t code, const uint8_t *request, size_t len) {
+    std::vector<uint8_t> p(1 + len);
+    p[0] = code;
+    if (len) std::memcpy(p.data() + 1, request, len);
+    return p;
+}
+
+std::vector<uint8_t> subsys_answer(const uint8_t *request, size_t body_len) {
+    std::vector<uint8_t> p(4 + body_len, 0);
+    std::memcpy(p.data(), request, 4);
+    return p;
+}
+
+std::vector<uint8_t> version_answer(const CardConfig &c) {
+    std::vector<uint8_t> p(c.version_length > 55 ? c.version_length : 55, 0);
+    const char text[] = "Jan 01 200812:00:00Dec 31 200723:59:59SIMFW1.0";  // 47 bytes and NUL
+    std::memcpy(p.data() + 1, text, sizeof text);
+    p[1 + 48] = c.model;
+    put_le16(p.data() + 1 + 49, c.firmware);
+    p.resize(c.version_length, 0);
+    return p;
+}
+
+std::vector<uint8_t> gps_answer(const CardConfig &c, const uint8_t *request, size_t len) {
+    std::vector<uint8_t> p;
+    switch (get_le16(request + 2)) {
+        case 0:
+            p = subsys_answer(request, 4);
+            put_le32(p.data() + 4, c.gps_start_result);
+            break;
+        case 1:
+            p = subsys_answer(request, 8);
+            put_le32(p.data() + 8, c.gps_end_result);
+            break;
+        case 3:
+            p = subsys_answer(request, 8);
+            put_le32(p.data() + 4, c.gps_config_status);
+            put_le32(p.data() + 8, c.gps_config_result);
+            break;
+        case 4:
+            p = subsys_answer(request, kCardPositionSize);
+            std::memcpy(p.data() + 4, c.position, kCardPositionSize);
+            break;
+        default:
+            p = error_response(kBadCommand, request, len);
+            break;
+    }
+    return p;
+}
+
+// Splits the frame right after its first escape byte (after its first byte when it has none).
+size_t escape_split_point(const std::vector<uint8_t> &frame) {
+    for (size_t i = 0; i + 1 < frame.size(); ++i)
+        if (frame[i] == 0x7D) return i + 1;
+    return 1;
+}
+
+// Flips one bit of the first byte where that makes and undoes no flag or escape, so the frame
+// keeps its shape and only fails its check.
+void corrupt(std::vector<uint8_t> *frame) {
+    auto special = [](uint8_t b) { return b == 0x7E || b == 0x7D; };
+    for (uint8_t &b : *frame) {
+        if (!special(b) && !special(static_cast<uint8_t>(b ^ 0x01))) {
+            b ^= 0x01;
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+CardTarget card_classify(const uint8_t *request, size_t len) {
+    if (len == 0) return kTargetOther;
+    if (request[0] == 0x00) return kTargetVersion;
+    if (request[0] == 0x60) return kTargetEvents;
+    if (request[0] != kSubsys || len < 4) return kTargetOther;
+    uint16_t command = get_le16(request + 2);
+    if (request[1] == kGpsSubsys) {
+        switch (command) {
+            case 0:
+                return kTargetGpsStart;
+            case 1:
+                return kTargetGpsEnd;
+            case 3:
+                return kTargetGpsConfig;
+            case 4:
+                return kTargetGpsPosition;
+            default:
+                return kTargetOther;
+        }
+    }
+    return command == 11 ? kTargetDeviceInfo : kTargetOther;
+}
+
+std::vector<uint8_t> card_answer(const CardConfig &c, const uint8_t *request, size_t len) {
+    switch (card_classify(request, len)) {
+        case kTargetVersion:
+            return version_answer(c);
+        case kTargetEvents:
+            return {0x60, 0x00, 0x00};
+        case kTargetDeviceInfo: {
+            if (request[1] != c.vendor_id()) break;
+            std::vector<uint8_t> p = subsys_answer(request, kCardDeviceInfoSize);
+            std::memcpy(p.data() + 4, c.device_info, kCardDeviceInfoSize);
+            return p;
+        }
+        case kTargetGpsStart:
+        case kTargetGpsEnd:
+        case kTargetGpsConfig:
+        case kTargetGpsPosition:
+            return gps_answer(c, request, len);
+        default:
+            break;
+    }
+    return error_response(kBadCommand, request, len);
+}
+
+std::vector<CardWrite> card_plan(const CardConfig &c, const uint8_t *request, size_t len) {
+    const CardBehaviour &b = c.behaviour[card_classify(request, len)];
+    std::vector<uint8_t> packet = b.mode == CardBehaviour::kError
+                                      ? error_response(b.error_code, request, len)
+                                      : card_answer(c, request, len);
+    if (b.mode == CardBehaviour::kTruncate && packet.size() > b.amount) packet.resize(b.amount);
+    std::vector<uint8_t> frame = card_frame(packet.data(), packet.size());
+    switch (b.mode) {
+        case CardBehaviour::kSilent:
+            return {};
+        case CardBehaviour::kCorrupt:
+            corrupt(&frame);
+            return {{frame, 0}};
+        case CardBehaviour::kGlue: {
+            std::vector<uint8_t> both =
+                card_frame(card_event_report().data(), card_event_report().size());
+            both.insert(both.end(), frame.begin(), frame.end());
+            return {{both, 0}};
+        }
+        case CardBehaviour::kSplit:
+        case CardBehaviour::kSplitEscape: {
+            size_t at = b.mode == CardBehaviour::kSplit ? b.amount : escape_split_point(frame);
+            if (at >= frame.size()) return {{frame, 0}};
+            return {{std::vector<uint8_t>(frame.begin(), frame.begin() + static_cast<long>(at)), 0},
+                    {std::vector<uint8_t>(frame.begin() + static_cast<long>(at), frame.end()),
+                     kSplitPauseMs}};
+        }
+        case CardBehaviour::kDelay:
+            return {{frame, b.delay_ms}};
+        default:
+            return {{frame, 0}};
+    }
+}
