@@ -61,22 +61,11 @@ class Kpc650Notice : public CrcFrame {
     int handle(Bytes frame, std::string *printed) {
         frame.resize(frame.size() + 2);  // the spare bytes the echo needs
         fflush(stdout);
-        char path[] = "/tmp/kpc650-out-XXXXXX";
-        int tmp = mkstemp(path);
-        int saved = dup(1);
-        dup2(tmp, 1);
+        ::testing::internal::CaptureStdout();
         int r = kpc650_cns_notice_handler(card_.port(), frame.data(),
                                           static_cast<int>(frame.size() - 2));
         fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-        close(tmp);
-        FILE *f = fopen(path, "r");
-        char buf[512] = {};
-        size_t n = fread(buf, 1, sizeof buf - 1, f);
-        fclose(f);
-        unlink(path);
-        printed->assign(buf, n);
+        *printed = ::testing::internal::GetCapturedStdout();
         return r;
     }
 };
