@@ -17,7 +17,7 @@ namespace {
 
 constexpr uint8_t kFlag = 0x7E;
 constexpr uint8_t kEscape = 0x7D;
-constexpr int kSplitGapMs = 200;
+constexpr int kSplitGapMs = 1000;  // long enough that a loaded host still reads the halves apart
 
 long now_ms() {
     timespec ts;

@@ -10,7 +10,7 @@
 //   all families
 //     fault NAME [COUNT]  the next COUNT (decimal, default 1) frames the card sends: none,
 //                         noanswer, short (15 raw bytes), wrongtype, notice (a notification
-//                         instead of the answer), badcrc, split (two writes 200 ms apart),
+//                         instead of the answer), badcrc, split (two writes 1 s apart),
 //                         vanish (the pty is closed instead)
 //     vanish              closes the pty now, as when the card is pulled out
 //     raw HEX             writes the bytes as they are
