@@ -1,7 +1,7 @@
 # Front door of the project. `make demo` and `make test` do all set-up on a fresh Debian 12.
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test test-native test-mips test-tsan demo bench clean deps
+.PHONY: all build test test-native test-mips test-tsan demo bench clean deps check-layers
 
 all: build
 
@@ -15,7 +15,11 @@ build: deps
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, the DIAG engine's tests
 # under ThreadSanitizer, then the whole suite again on the 32-bit MIPS target under qemu.
-test: deps test-native test-tsan test-mips
+test: deps check-layers test-native test-tsan test-mips
+
+# No product code includes test equipment, and no program includes another.
+check-layers:
+	@scripts/check_layers.sh
 
 test-native:
 	cmake --preset asan >/dev/null
