@@ -15,8 +15,7 @@ int answer_two(uint8_t *, int, uint8_t *, int) {
 TEST(Msg2Cmd, EmptyListFindsNothing) {
     msgcmd_link head;
     msg2cmd_init(&head);
-    EXPECT_EQ(&head, head.next);
-    EXPECT_EQ(&head, head.prev);
+    EXPECT_EQ(nullptr, find_msgcmd_handler(&head, 0));
     EXPECT_EQ(nullptr, find_msgcmd_handler(&head, 1));
 }
 
@@ -34,17 +33,23 @@ TEST(Msg2Cmd, FirstRegistrationOfANumberWins) {
     msg2cmd_free_nodes(&head);
 }
 
-TEST(Msg2Cmd, NodesAreLinkedInRegistrationOrder) {
+// A family registers a dozen handlers; every one must stay reachable whatever the order, and a
+// list emptied by msg2cmd_init() must forget them all.
+TEST(Msg2Cmd, EveryRegisteredNumberIsFoundUntilTheListIsEmptied) {
     msgcmd_link head;
     msg2cmd_init(&head);
-    msgcmd_node *a = register_msgcmd_handler(&head, 1, answer_one);
-    msgcmd_node *b = register_msgcmd_handler(&head, 2, answer_one);
-    EXPECT_EQ(a, head.next);
-    EXPECT_EQ(b, a->next);
-    EXPECT_EQ(&head, b->next);
-    EXPECT_EQ(b, head.prev);
-    EXPECT_EQ(a, b->prev);
+    const uint32_t numbers[] = {210, 1, 200, 11, 2, 0xFFFFFFFFu, 7, 0};
+    for (uint32_t cmd : numbers)
+        ASSERT_NE(nullptr, register_msgcmd_handler(&head, cmd, cmd % 2 ? answer_one : answer_two));
+    for (uint32_t cmd : numbers) {
+        msgcmd_node *node = find_msgcmd_handler(&head, cmd);
+        ASSERT_NE(nullptr, node) << cmd;
+        EXPECT_EQ(cmd, node->cmd);
+        EXPECT_EQ(cmd % 2 ? 1 : 2, node->handler(nullptr, 0, nullptr, 0)) << cmd;
+    }
+    EXPECT_EQ(nullptr, find_msgcmd_handler(&head, 3));
     msg2cmd_free_nodes(&head);
+    EXPECT_EQ(nullptr, find_msgcmd_handler(&head, 210));
 }
 
 }  // namespace
