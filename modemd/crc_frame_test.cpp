@@ -6,26 +6,15 @@
 #include <cstdio>
 #include <string>
 
-#include "common/fcs16.h"
 #include "modemd/kpc650.h"
 #include "modemd/transport_testing.h"
+#include "tests/support/framing_oracle.h"
 
 namespace {
 
-// Frame data, its check value (low byte first), stuffed, one trailing flag; written out here
-// byte by byte rather than with the codec under test.
+// Frame data, its check value (low byte first), stuffed, one trailing flag.
 Bytes crc_wire(const Bytes &data) {
-    Bytes d = data;
-    uint16_t fcs = fcs16(data.data(), data.size());
-    d.push_back(uint8_t(fcs));
-    d.push_back(uint8_t(fcs >> 8));
-    Bytes wire;
-    for (uint8_t b : d) {
-        if (b == 0x7E || b == 0x7D) wire.push_back(0x7D);
-        wire.push_back(b == 0x7E || b == 0x7D ? b ^ 0x20 : b);
-    }
-    wire.push_back(0x7E);
-    return wire;
+    return testsupport::oracle_fcs_frame(data);
 }
 
 const Bytes kKeepAlive = {0x00, 0x0C, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03};
@@ -70,7 +59,7 @@ TEST_F(CrcFrame, ReadTakesTheLastByteAsTheFlagAndAFlagInsideAsData) {
     ASSERT_EQ(3, crc_frame_read(&bufs_, card_.port(), out, sizeof out));
     EXPECT_EQ((Bytes{0x01, 0x02, 0x03}), Bytes(out, out + 3));
     Bytes data = {0x11, 0x7E, 0x7E, 0x22};
-    uint16_t fcs = fcs16(data.data(), data.size());
+    uint16_t fcs = testsupport::oracle_fcs16(data);
     Bytes raw = data;  // the flags inside sent bare, as a card would never send them
     raw.push_back(uint8_t(fcs));
     raw.push_back(uint8_t(fcs >> 8));
