@@ -48,7 +48,8 @@ size_t stuff_bytes(const uint8_t *src, size_t src_len, uint8_t *dst, size_t dst_
 int stuff_frame(const uint8_t *data, size_t len, unsigned options, uint8_t *out, size_t out_cap) {
     size_t n = 0, taken = 0;
     size_t flags = (options & kStuffOpenFlag) ? 2 : 1;
-    if (out_cap < flags || out_cap - flags > 0x7FFFFFFF) return -1;  // the length is an int
+    if (out_cap > 0x7FFFFFFF) out_cap = 0x7FFFFFFF;  // the length returned is an int
+    if (out_cap < flags) return -1;
     size_t room = out_cap - 1;  // the closing flag always has its byte
     if (options & kStuffOpenFlag) out[n++] = kStuffFlag;
     n += stuff_bytes(data, len, out + n, room - n, &taken);

@@ -43,7 +43,8 @@ size_t stuff_bytes(const uint8_t *src, size_t src_len, uint8_t *dst, size_t dst_
                    size_t *consumed);
 
 // Builds the frame of `len` data bytes in `out` as `options` say, the closing flag last.
-// Returns its length, or -1 (out holds nothing usable) when it would exceed out_cap.
+// Returns its length, or -1 (out holds nothing usable) when it would exceed out_cap (or
+// 0x7FFFFFFF bytes).
 [[nodiscard]] int stuff_frame(const uint8_t *data, size_t len, unsigned options, uint8_t *out,
                               size_t out_cap);
 

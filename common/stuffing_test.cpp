@@ -88,9 +88,13 @@ TEST(StuffEncode, RefusesAFrameOneByteTooLongForTheOutput) {
         EXPECT_EQ(need, frame(data, kStuffFcs, need).size());
         EXPECT_TRUE(frame(data, kStuffFcs, need - 1).empty()) << need;
     }
-    uint8_t out[1];
+    uint8_t out[8];
     EXPECT_EQ(-1, stuff_frame(nullptr, 0, kStuffOpenFlag, out, 1));
     EXPECT_EQ(-1, stuff_frame(nullptr, 0, 0, out, 0));
+    // A capacity beyond what an int counts is no reason to refuse (nothing past the frame is
+    // touched).
+    const uint8_t three[] = {1, 0x7D, 3};
+    EXPECT_EQ(5, stuff_frame(three, sizeof three, 0, out, SIZE_MAX));
 }
 
 TEST(StuffEncode, PartialStuffingStopsAtTheFirstByteThatDoesNotFit) {
