@@ -30,16 +30,17 @@ size_t find_special(const uint8_t *p, size_t n) {
 
 size_t stuff_bytes(const uint8_t *src, size_t src_len, uint8_t *dst, size_t dst_cap,
                    size_t *consumed) {
+    // Requests are short: a byte at a time is fast enough and small.
     size_t in = 0, out = 0;
-    while (in < src_len) {
-        size_t span = src_len - in < dst_cap - out ? src_len - in : dst_cap - out;
-        size_t plain = find_special(src + in, span);
-        std::memcpy(dst + out, src + in, plain);
-        in += plain;
-        out += plain;
-        if (plain == span || out + 2 > dst_cap) break;
-        dst[out++] = kStuffEscape;
-        dst[out++] = static_cast<uint8_t>(src[in++] ^ kStuffXor);
+    for (; in < src_len; ++in) {
+        uint8_t b = src[in];
+        bool escape = b == kStuffFlag || b == kStuffEscape;
+        if (dst_cap - out < (escape ? 2u : 1u)) break;
+        if (escape) {
+            dst[out++] = kStuffEscape;
+            b ^= kStuffXor;
+        }
+        dst[out++] = b;
     }
     if (consumed) *consumed = in;
     return out;
