@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "modemd/diag/diag_crc.h"
+#include "common/stuffing.h"
 #include "modemd/diag/diag_hdlc.h"
 
 namespace {
@@ -24,14 +24,9 @@ std::vector<uint8_t> make_stream(size_t bytes, size_t *frames) {
         packet.resize(8 + rng() % 593);
         for (uint8_t &b : packet)
             b = static_cast<uint8_t>(rng());
-        uint16_t fcs = crc_16_l_calc(packet.data(), static_cast<uint16_t>(packet.size() * 8));
-        packet.push_back(static_cast<uint8_t>(fcs));
-        packet.push_back(static_cast<uint8_t>(fcs >> 8));
-        wire.resize(2 * packet.size() + 1);
-        size_t n = diag_hdlc_encode(kDiagFlag, kDiagEscape, kDiagEscapeXor, packet.data(),
-                                    wire.data(), packet.size(), wire.size(), nullptr);
-        wire[n++] = kDiagFlag;
-        stream.insert(stream.end(), wire.begin(), wire.begin() + static_cast<long>(n));
+        wire.resize(stuff_frame_max(packet.size(), kStuffFcs));
+        int n = stuff_frame(packet.data(), packet.size(), kStuffFcs, wire.data(), wire.size());
+        stream.insert(stream.end(), wire.begin(), wire.begin() + n);
         ++*frames;
     }
     return stream;

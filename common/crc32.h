@@ -7,3 +7,8 @@
 #include <cstdint>
 
 uint32_t crc32_update(uint32_t crc, const uint8_t *data, size_t len);
+
+// The same under the name the firmware tools use.
+inline uint32_t crc32(const uint8_t *data, size_t len, uint32_t crc) {
+    return crc32_update(crc, data, len);
+}

@@ -17,3 +17,14 @@ uint16_t fcs16_update(uint16_t fcs, const uint8_t *data, size_t len);
 inline uint16_t fcs16(const uint8_t *data, size_t len) {
     return static_cast<uint16_t>(~fcs16_update(kFcs16Init, data, len));
 }
+
+// True when frame[0..len) is data followed by its own check value (low byte first).
+inline bool fcs16_good(const uint8_t *frame, size_t len) {
+    return len >= 2 && fcs16_update(kFcs16Init, frame, len) == kFcs16Good;
+}
+
+// The running value under the name the card families use (init 0xFFFF for a frame; not
+// complemented: a frame's check value is ~crc16(data, len, 0xFFFF)).
+inline uint16_t crc16(const uint8_t *data, size_t len, uint16_t init) {
+    return fcs16_update(init, data, len);
+}

@@ -84,13 +84,8 @@ int cdu_cns_notice(fd_desc *desc) {
 }
 
 void gps_reply_build(const gps_info &info, uint8_t *reply) {
-    memset(reply, 0, kGpsReplyLen);
-    memcpy(reply + 8, &info.latitude, sizeof(double));
-    memcpy(reply + 16, &info.longitude, sizeof(double));
-    double h = std::trunc(info.height);
-    int32_t alt = 0;  // an altitude beyond 32 bits (or not a number) says nothing
-    if (h >= -2147483648.0 && h <= 2147483647.0) alt = static_cast<int32_t>(h);
-    put_host32(reply + 24, static_cast<uint32_t>(alt));
+    // An NMEA sentence carries no time stamp: the record's time word stays 0.
+    gps_record_encode({0, info.latitude, info.longitude, info.height}, reply);
 }
 
 int cdu_esn_get(uint8_t *, int, uint8_t *reply, int cap) {

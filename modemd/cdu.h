@@ -11,13 +11,15 @@
 
 #include <cstdint>
 
+#include "common/gps_record.h"
+
 struct fd_desc;
 struct gps_info;
 
 // The card's port, -1 until cdu_init() opened it.
 extern int cdu_fd;
 
-inline constexpr int kGpsReplyLen = 56;
+inline constexpr int kGpsReplyLen = kGpsRecordSize;
 
 int cdu_write(int fd, uint8_t *data, int len);
 int cdu_read(int fd, uint8_t *out, int cap);
@@ -42,6 +44,6 @@ int cdu_cns_notice(fd_desc *desc);
 int cdu_esn_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
 int cdu_gps_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
 
-// The 56-byte reply of command 210 from a parsed record: time word 0, latitude (double) at 8,
-// longitude at 16, altitude truncated toward zero (32-bit) at 24; every other byte zero.
+// The reply of command 210 (common/gps_record.h) from a parsed sentence: time word 0 (the
+// sentence has no time stamp), latitude, longitude and the altitude from `height`.
 void gps_reply_build(const gps_info &info, uint8_t *reply);

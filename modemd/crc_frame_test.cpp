@@ -6,20 +6,15 @@
 #include <cstdio>
 #include <string>
 
-#include "common/fcs16.h"
 #include "modemd/kpc650.h"
 #include "modemd/transport_testing.h"
+#include "tests/support/framing_oracle.h"
 
 namespace {
 
 // Frame data, its check value (low byte first), stuffed, one trailing flag.
 Bytes crc_wire(const Bytes &data) {
-    Bytes d = data;
-    uint16_t fcs = fcs16(data.data(), data.size());
-    d.push_back(uint8_t(fcs));
-    d.push_back(uint8_t(fcs >> 8));
-    Bytes s = stuffed(d);
-    return Bytes(s.begin() + 1, s.end());
+    return testsupport::oracle_fcs_frame(data);
 }
 
 const Bytes kKeepAlive = {0x00, 0x0C, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03};
@@ -31,7 +26,7 @@ class CrcFrame : public ::testing::Test {
 };
 
 TEST_F(CrcFrame, WriteAppendsTheCheckValueAndHasNoLeadingFlag) {
-    uint8_t data[8] = {0x01, 0x7E, 0x02};
+    const uint8_t data[3] = {0x01, 0x7E, 0x02};
     EXPECT_EQ(8, crc_frame_write(&bufs_, card_.port(), data, 3));  // 7E 01 7D 5E 02 c c 7E
     EXPECT_EQ(crc_wire({0x01, 0x7E, 0x02}), card_.received());
 }
@@ -55,15 +50,33 @@ TEST_F(CrcFrame, ReadRefusesBadCheckShortAndOversizedFrames) {
     EXPECT_EQ(-1, crc_frame_read(&bufs_, card_.port(), out, sizeof out));
 }
 
+// A read is one frame: its last byte ends it whatever it is, and a flag inside is data.
+TEST_F(CrcFrame, ReadTakesTheLastByteAsTheFlagAndAFlagInsideAsData) {
+    uint8_t out[256];
+    Bytes wire = crc_wire({0x01, 0x02, 0x03});
+    wire.back() = 0x00;
+    card_.answer(wire);
+    ASSERT_EQ(3, crc_frame_read(&bufs_, card_.port(), out, sizeof out));
+    EXPECT_EQ((Bytes{0x01, 0x02, 0x03}), Bytes(out, out + 3));
+    Bytes data = {0x11, 0x7E, 0x7E, 0x22};
+    uint16_t fcs = testsupport::oracle_fcs16(data);
+    Bytes raw = data;  // the flags inside sent bare, as a card would never send them
+    raw.push_back(uint8_t(fcs));
+    raw.push_back(uint8_t(fcs >> 8));
+    raw.push_back(0x7E);
+    ASSERT_EQ((Bytes{0xC3, 0xDB}), Bytes(raw.begin() + 4, raw.begin() + 6));  // nothing to stuff
+    card_.answer(raw);
+    ASSERT_EQ(4, crc_frame_read(&bufs_, card_.port(), out, sizeof out));
+    EXPECT_EQ(data, Bytes(out, out + 4));
+}
+
 class Kpc650Notice : public CrcFrame {
   protected:
     // Runs the handler with standard output captured.
     int handle(Bytes frame, std::string *printed) {
-        frame.resize(frame.size() + 2);  // the spare bytes the echo needs
         fflush(stdout);
         ::testing::internal::CaptureStdout();
-        int r = kpc650_cns_notice_handler(card_.port(), frame.data(),
-                                          static_cast<int>(frame.size() - 2));
+        int r = kpc650_cns_notice_handler(card_.port(), frame.data(), static_cast<int>(frame.size()));
         fflush(stdout);
         *printed = ::testing::internal::GetCapturedStdout();
         return r;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/ipc_key.h"
 #include "common/msgcmd.h"
 #include "modemd/cnsport.h"
 #include "modemd/globals.h"
@@ -24,16 +25,12 @@ namespace {
 
 // MODEMD_QUEUE_KEY: decimal, or hex with 0x. Lets several daemons share one host.
 int queue_key() {
-    const char *text = getenv("MODEMD_QUEUE_KEY");
-    if (!text || !*text) return kModemdQueueKey;
-    bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    char *end = nullptr;
-    long key = strtol(text, &end, hex ? 16 : 10);
-    if (*end || end == text || key <= 0 || key > 0x7FFFFFFF) {
-        fprintf(stderr, "%s: bad MODEMD_QUEUE_KEY \"%s\"\n", program, text);
+    int key = ipc_key_from_env("MODEMD_QUEUE_KEY", kModemdQueueKey);
+    if (key < 0) {
+        fprintf(stderr, "%s: bad MODEMD_QUEUE_KEY \"%s\"\n", program, getenv("MODEMD_QUEUE_KEY"));
         exit(1);
     }
-    return static_cast<int>(key);
+    return key;
 }
 
 }  // namespace

@@ -68,15 +68,8 @@ int msgqueue_dispatch(msgcmd &msg, size_t text_len, msgcmd_link *handlers) {
 
 int msgqueue_open(int key) {
     g_queue_key = key;
-    int qid = msgget(key, IPC_CREAT | IPC_EXCL | 0660);
-    if (qid < 0) {
-        if (errno != EEXIST) return -1;
-        // Left by an earlier run: discard it with whatever it holds.
-        int old = msgget(key, IPC_CREAT | 0660);
-        if (old < 0 || msgctl(old, IPC_RMID, nullptr) < 0) return -1;
-        qid = msgget(key, IPC_CREAT | 0660);
-        if (qid < 0) return -1;
-    }
+    int qid = msgq_create_fresh(key);
+    if (qid < 0) return -1;
     int fd = msgqToFd(qid);
     if (fd < 0) return -1;
     if (register_fd_desc(fd, msgqueue_receive, nullptr) < 0) {

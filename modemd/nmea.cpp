@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/utils.h"
+#include "common/split.h"
 
 namespace {
 

@@ -101,15 +101,4 @@ TEST(Nmea, OtherTextIsRecognisedButNotStored) {
     EXPECT_EQ(0, g.fix);
 }
 
-TEST(Nmea, AltitudeBeyond32BitsIsZeroNotUndefined) {
-    gps_info g{};
-    g.height = 1e12;
-    uint8_t reply[kGpsReplyLen];
-    gps_reply_build(g, reply);
-    EXPECT_EQ(0u, get_host32(reply + 24));
-    g.height = -12.9;
-    gps_reply_build(g, reply);
-    EXPECT_EQ(-12, static_cast<int32_t>(get_host32(reply + 24)));
-}
-
 }  // namespace

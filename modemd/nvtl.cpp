@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/bytes.h"
+#include "common/gps_record.h"
 #include "modemd/diag/diag_loader.h"
 #include "modemd/diag/diag_status.h"
 #include "modemd/diag/gps.h"
@@ -28,11 +28,8 @@ int nvtl_gps_position(uint8_t *, int, uint8_t *reply, int reply_cap) {
     gps_fix fix{};
     if (GetLastPositionFix(&fix) != kDiagOk) return 0;  // answered as an empty success
     if (reply_cap < kNvtlGpsReplySize) return -1;
-    std::memset(reply, 0, kNvtlGpsReplySize);
-    put_host32(reply, fix.timestamp);
-    std::memcpy(reply + 8, &fix.latitude, sizeof fix.latitude);
-    std::memcpy(reply + 16, &fix.longitude, sizeof fix.longitude);
-    put_host32(reply + 24, static_cast<uint32_t>(fix.altitude));
+    gps_record_encode({fix.timestamp, fix.latitude, fix.longitude, static_cast<double>(fix.altitude)},
+                      reply);
     return kNvtlGpsReplySize;
 }
 

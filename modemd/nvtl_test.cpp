@@ -40,16 +40,14 @@ TEST_F(Nvtl, EngineAlreadyStartedStillRegisters210) {
     uint8_t buf[1016];
     std::memset(buf, 0xAA, sizeof buf);
     ASSERT_EQ(56, node->handler(buf, 4, buf, sizeof buf));
-    EXPECT_EQ(77u, get_host32(buf));
+    GpsRecord rec{};
+    ASSERT_TRUE(gps_record_decode(buf, 56, &rec));  // the layout is tested with the record
+    EXPECT_EQ(77u, rec.time);
+    EXPECT_DOUBLE_EQ(45.0, rec.latitude);
+    EXPECT_DOUBLE_EQ(-45.0, rec.longitude);
+    EXPECT_EQ(120.0, rec.altitude);
     EXPECT_EQ(0u, get_host32(buf + 4));
-    double lat, lon;
-    std::memcpy(&lat, buf + 8, 8);
-    std::memcpy(&lon, buf + 16, 8);
-    EXPECT_DOUBLE_EQ(45.0, lat);
-    EXPECT_DOUBLE_EQ(-45.0, lon);
-    EXPECT_EQ(120, static_cast<int32_t>(get_host32(buf + 24)));
-    for (int i = 28; i < 56; ++i)
-        ASSERT_EQ(0, buf[i]) << i;
+    EXPECT_EQ(0u, get_host32(buf + 52));
     EXPECT_EQ(0xAA, buf[56]);  // nothing beyond the record
 
     std::string console = testsupport::read_file(root_.host("/dev/console"));

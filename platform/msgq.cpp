@@ -81,6 +81,15 @@ int msgqToFd(int qid) {
     return pair[0];
 }
 
+int msgq_create_fresh(int key) {
+    int qid = msgget(key, IPC_CREAT | IPC_EXCL | 0660);
+    if (qid >= 0 || errno != EEXIST) return qid;
+    // Left by an earlier run: discard it with whatever it holds.
+    int old = msgget(key, 0);
+    if (old < 0 || msgctl(old, IPC_RMID, nullptr) < 0) return -1;
+    return msgget(key, IPC_CREAT | IPC_EXCL | 0660);
+}
+
 ssize_t msgq_receive(int fd, void *msgbuf, size_t text_cap) {
     ssize_t n;
     do {

@@ -11,6 +11,10 @@
 
 #include <cstddef>
 
+// Creates the queue with `key` (mode 0660), first removing a queue left with that key by an
+// earlier run, with every message in it. Returns the queue id, or -1 with errno set.
+[[nodiscard]] int msgq_create_fresh(int key);
+
 // Descriptor readable while a message of queue `qid` waits, or -1.
 int msgqToFd(int qid);
 

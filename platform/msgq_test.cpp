@@ -106,4 +106,26 @@ TEST_F(MsgQueue, SendByKeyFailsWithoutBlockingWhenQueueMissingOrFull) {
     EXPECT_EQ(3, sent);  // 3 x 20 text bytes fit in 64
 }
 
+TEST_F(MsgQueue, CreateFreshRemovesALeftQueueWithItsMessages) {
+    send(1, "old", 3);
+    int fresh = msgq_create_fresh(key_);
+    ASSERT_GE(fresh, 0);
+    EXPECT_NE(qid_, fresh);
+    msqid_ds st{};
+    EXPECT_EQ(-1, msgctl(qid_, IPC_STAT, &st));  // the old one is gone
+    qid_ = fresh;                                // removed by TearDown
+    ASSERT_EQ(0, msgctl(fresh, IPC_STAT, &st));
+    EXPECT_EQ(0u, st.msg_qnum);
+    EXPECT_EQ(0660u, st.msg_perm.mode & 0777);
+    EXPECT_EQ(fresh, msgget(key_, 0));
+}
+
+TEST(MsgQueueCreate, CreatesWhenNoneIsLeft) {
+    int key = testsupport::unused_ipc_key();
+    int qid = msgq_create_fresh(key);
+    ASSERT_GE(qid, 0);
+    EXPECT_EQ(qid, msgget(key, 0));
+    EXPECT_EQ(0, msgctl(qid, IPC_RMID, nullptr));
+}
+
 }  // namespace

@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/crc32.h"
-#include "common/fcs16.h"
 #include "platform/router_root.h"
 
 void dump_buf(const char *label, const void *buf, size_t len) {
@@ -19,28 +17,6 @@ void dump_buf(const char *label, const void *buf, size_t len) {
         printf("%04zx:%s\n", row, line);
     }
     fflush(stdout);
-}
-
-uint16_t crc16(const uint8_t *data, size_t len, uint16_t init) {
-    return fcs16_update(init, data, len);
-}
-
-uint32_t crc32(const uint8_t *data, size_t len, uint32_t crc) {
-    return crc32_update(crc, data, len);
-}
-
-int split(char *text, char sep, char *fields[], int max_fields) {
-    int count = 0;
-    char *field = text;
-    for (;;) {
-        char *end = std::strchr(field, sep);
-        if (count < max_fields) fields[count] = field;
-        ++count;
-        if (!end) break;
-        *end = '\0';
-        field = end + 1;
-    }
-    return count;
 }
 
 int memory_info(uint32_t words[kMemoryInfoWords]) {

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "common/ipc_key.h"
+
 int rcm_env_port(const char *var, int fallback) {
     const char *text = getenv(var);
     if (!text || !*text) return fallback;
@@ -14,13 +16,7 @@ int rcm_env_port(const char *var, int fallback) {
 }
 
 int rcm_syslog_key(void) {
-    const char *text = getenv("RMAGENT_SYSLOG_KEY");
-    if (!text || !*text) return kSyslogRingKey;
-    bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    char *end = nullptr;
-    long key = strtol(text, &end, hex ? 16 : 10);
-    if (*end || key <= 0 || key > 0x7FFFFFFF) return -1;
-    return static_cast<int>(key);
+    return ipc_key_from_env("RMAGENT_SYSLOG_KEY", kSyslogRingKey);
 }
 
 bool rcm_bind_addr(in_addr *out) {

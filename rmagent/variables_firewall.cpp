@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/nvram.h"
-#include "platform/utils.h"
+#include "common/split.h"
 #include "rmagent/variables.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/bytes.h"
-#include "common/fcs16.h"
+#include "tests/support/framing_oracle.h"
 #include "sim/cardsim/cardsim_thread.h"
 #include "tests/support/testsupport.h"
 #include "tools/modem_client.h"
@@ -273,21 +273,7 @@ TEST_F(SierraCard, CardThatVanishesLeavesModemdServingAndIdle) {
 // --- KPC650 -------------------------------------------------------------------------------
 
 Bytes crc_wire(const Bytes &data) {
-    Bytes d = data;
-    uint16_t fcs = fcs16(data.data(), data.size());
-    d.push_back(uint8_t(fcs));
-    d.push_back(uint8_t(fcs >> 8));
-    Bytes w;
-    for (uint8_t b : d) {
-        if (b == 0x7E || b == 0x7D) {
-            w.push_back(0x7D);
-            w.push_back(b ^ 0x20);
-        } else {
-            w.push_back(b);
-        }
-    }
-    w.push_back(0x7E);
-    return w;
+    return testsupport::oracle_fcs_frame(data);
 }
 
 class Kpc650Card : public CardFamily {

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/ipc_key.h"
 #include "tools/modem_client.h"
 #include "tools/modemctl_format.h"
 
@@ -34,22 +35,12 @@ int usage() {
     return 4;
 }
 
-bool parse_key(const char *text, int *key) {
-    bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    char *end = nullptr;
-    long v = strtol(text, &end, hex ? 16 : 10);
-    if (end == text || *end || v <= 0 || v > 0x7FFFFFFF) return false;
-    *key = static_cast<int>(v);
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
-    int key = kModemdQueueKey;
-    const char *env_key = getenv("MODEMD_QUEUE_KEY");
-    if (env_key && *env_key && !parse_key(env_key, &key)) {
-        fprintf(stderr, "modemctl: bad MODEMD_QUEUE_KEY \"%s\"\n", env_key);
+    int key = ipc_key_from_env("MODEMD_QUEUE_KEY", kModemdQueueKey);
+    if (key < 0) {
+        fprintf(stderr, "modemctl: bad MODEMD_QUEUE_KEY \"%s\"\n", getenv("MODEMD_QUEUE_KEY"));
         return 4;
     }
     int timeout = 30;
@@ -58,7 +49,7 @@ int main(int argc, char **argv) {
         char *end = nullptr;
         switch (opt) {
             case 'k':
-                if (!parse_key(optarg, &key)) return usage();
+                if (!ipc_key_parse(optarg, &key)) return usage();
                 break;
             case 't':
                 timeout = static_cast<int>(strtol(optarg, &end, 10));

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "common/gps_record.h"
 
 namespace {
 
@@ -23,12 +24,6 @@ int hex_digit(char c) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
-}
-
-double get_double(const uint8_t *p) {
-    double v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
 }  // namespace
@@ -88,14 +83,15 @@ void modemctl_print_reply(FILE *out, int cmd, const ModemReply &reply) {
         case 7:
             if (n >= 4) fprintf(out, "sms flagged %u unflagged %u\n", get_le16(d), get_le16(d + 2));
             break;
-        case 210:
-            if (n >= 28)
-                fprintf(out, "gps time %u latitude %.6f longitude %.6f altitude %d m\n",
-                        get_host32(d), get_double(d + 8), get_double(d + 16),
-                        static_cast<int32_t>(get_host32(d + 24)));
+        case 210: {
+            GpsRecord rec;
+            if (gps_record_decode(d, n, &rec))
+                fprintf(out, "gps time %u latitude %.6f longitude %.6f altitude %.0f m\n", rec.time,
+                        rec.latitude, rec.longitude, rec.altitude);
             else
                 fprintf(out, "gps no position\n");
             break;
+        }
         default:
             break;
     }

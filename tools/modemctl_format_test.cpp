@@ -54,10 +54,16 @@ TEST(ModemctlFormat, DecodesGpsRecord) {
     memcpy(r.data + 8, &lat, 8);
     memcpy(r.data + 16, &lon, 8);
     memcpy(r.data + 24, &alt, 4);
+    uint32_t time = 1234;
+    memcpy(r.data, &time, 4);
     std::string text = printed(210, r);
     EXPECT_NE(std::string::npos,
-              text.find("latitude 48.117300 longitude -11.516600 altitude 545 m"))
+              text.find("gps time 1234 latitude 48.117300 longitude -11.516600 altitude 545 m\n"))
         << text;
+    r.data_len = 55;  // short of a record
+    text = printed(210, r);
+    EXPECT_NE(std::string::npos, text.find("gps no position\n")) << text;
+    EXPECT_EQ(std::string::npos, text.find("latitude")) << text;
 }
 
 TEST(ModemctlFormat, FailedReplyIsNotDecoded) {

@@ -97,10 +97,9 @@ int diag_send_frame(uint8_t *request, size_t length) {
     request[length] = static_cast<uint8_t>(fcs);
     request[length + 1] = static_cast<uint8_t>(fcs >> 8);
     if (diag_trace) dump_buf("DIAG REQ", request, length);
-    size_t n = diag_hdlc_encode(kDiagFlag, kDiagEscape, kDiagEscapeXor, request, frame,
-                                length + kDiagFcsBytes, 2 * (length + kDiagFcsBytes) + 1, nullptr);
-    frame[n++] = kDiagFlag;
-    return write_whole(g_diag.port_fd, frame, n) ? kDiagOk : kDiagWriteFailed;
+    int n = stuff_frame(request, length + kDiagFcsBytes, 0, frame, sizeof frame);
+    if (n < 0) return kDiagWriteFailed;
+    return write_whole(g_diag.port_fd, frame, static_cast<size_t>(n)) ? kDiagOk : kDiagWriteFailed;
 }
 
 void diag_begin_request() {

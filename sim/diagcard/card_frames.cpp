@@ -1,19 +1,64 @@
 #include "sim/diagcard/card_frames.h"
 
-#include "modemd/diag/diag_crc.h"
-#include "modemd/diag/diag_hdlc.h"
+namespace {
+
+constexpr uint8_t kFlag = 0x7E;
+constexpr uint8_t kEscape = 0x7D;
+
+void put_stuffed(std::vector<uint8_t> *out, uint8_t b) {
+    if (b == kFlag || b == kEscape) {
+        out->push_back(kEscape);
+        b ^= 0x20;
+    }
+    out->push_back(b);
+}
+
+}  // namespace
+
+uint16_t card_fcs(const uint8_t *data, size_t len) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < len; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408) : crc >> 1;
+    }
+    return static_cast<uint16_t>(~crc);
+}
 
 std::vector<uint8_t> card_frame(const uint8_t *packet, size_t len) {
-    std::vector<uint8_t> raw(packet, packet + len);
-    uint16_t fcs = crc_16_l_calc(raw.data(), static_cast<uint16_t>(len * 8));
-    raw.push_back(static_cast<uint8_t>(fcs));
-    raw.push_back(static_cast<uint8_t>(fcs >> 8));
-    std::vector<uint8_t> frame(2 * raw.size() + 1);
-    size_t n = diag_hdlc_encode(kDiagFlag, kDiagEscape, kDiagEscapeXor, raw.data(), frame.data(),
-                                raw.size(), frame.size(), nullptr);
-    frame[n++] = kDiagFlag;
-    frame.resize(n);
+    std::vector<uint8_t> frame;
+    for (size_t i = 0; i < len; ++i)
+        put_stuffed(&frame, packet[i]);
+    uint16_t fcs = card_fcs(packet, len);
+    put_stuffed(&frame, static_cast<uint8_t>(fcs));
+    put_stuffed(&frame, static_cast<uint8_t>(fcs >> 8));
+    frame.push_back(kFlag);
     return frame;
+}
+
+void CardDeframer::feed(const uint8_t *bytes, size_t len, Sink sink, void *ctx) {
+    for (size_t i = 0; i < len; ++i) {
+        uint8_t b = bytes[i];
+        if (b == kFlag) {
+            size_t n = frame_.size();
+            if (escape_) {
+                sink(ctx, frame_.data(), n, false);
+            } else if (n >= 2 &&
+                       card_fcs(frame_.data(), n - 2) == (frame_[n - 2] | frame_[n - 1] << 8)) {
+                sink(ctx, frame_.data(), n - 2, true);
+            } else if (n > 0) {
+                sink(ctx, frame_.data(), n, false);
+            }
+            frame_.clear();
+            escape_ = false;
+        } else if (b == kEscape && !escape_) {
+            escape_ = true;
+        } else {
+            frame_.push_back(escape_ ? b ^ 0x20 : b);
+            escape_ = false;
+            if (frame_.size() >= kMaxFrame) frame_.clear();
+        }
+    }
 }
 
 bool card_is_error_code(long long code) {

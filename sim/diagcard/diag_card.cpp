@@ -34,7 +34,6 @@ class Lock {
 
 DiagCard::DiagCard() {
     pthread_mutex_init(&mutex_, nullptr);
-    diag_rx_reset(&rx_);
     wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
@@ -156,10 +155,10 @@ void DiagCard::run(int control_fd, int reply_fd) {
 }
 
 void DiagCard::read_port() {
-    uint8_t buf[kDiagReadSize];
+    uint8_t buf[4096];
     ssize_t got = read(master_, buf, sizeof buf);
     if (got <= 0) return;
-    diag_rx_decode(&rx_, buf, static_cast<size_t>(got), on_frame, this);
+    rx_.feed(buf, static_cast<size_t>(got), on_frame, this);
 }
 
 void DiagCard::on_frame(void *self, const uint8_t *packet, size_t len, bool good) {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "modemd/diag/diag_hdlc.h"
 #include "sim/diagcard/card_config.h"
+#include "sim/diagcard/card_frames.h"
 
 class DiagCard {
   public:
@@ -61,7 +61,7 @@ class DiagCard {
     bool stopping_ = false;
     bool pull_pending_ = false;
     std::string slave_path_;
-    diag_rx_buffer rx_;
+    CardDeframer rx_;
     std::vector<Pending> pending_;
     std::vector<std::string> received_;
 };
