@@ -122,7 +122,7 @@ TEST_F(Transaction, UnrelatedPacketsDoNotExtendTheWait) {
     EXPECT_EQ(kDiagTimeout, wait(0x0C, 1));
     waiting = false;
     chatter.join();
-    EXPECT_GE(sent.load(), 10);  // the deadline is reached only by the clock moving
+    EXPECT_GE(sent.load(), 10);   // the deadline is reached only by the clock moving
     EXPECT_LT(sent.load(), 300);  // the wait ended while packets were still coming
 }
 
