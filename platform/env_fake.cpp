@@ -63,6 +63,12 @@ bool FakeEnv::wait_for_cond_waiter(int timeout_ms) {
                                  [this] { return !waiters_.empty(); });
 }
 
+bool FakeEnv::wait_for_cond_waits(unsigned count, int timeout_ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return waiter_came_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                 [this, count] { return cond_waits_ >= count; });
+}
+
 std::vector<std::string> FakeEnv::commands() {
     std::lock_guard<std::mutex> lock(mutex_);
     return commands_;
@@ -141,6 +147,7 @@ int FakeEnv::fake_cond_wait_until(pthread_cond_t *cond, pthread_mutex_t *mutex,
         std::lock_guard<std::mutex> lock(f->mutex_);
         if (env_ms_until(deadline_ms, f->now_.load()) <= 0) return ETIMEDOUT;
         f->waiters_.push_back(&self);
+        ++f->cond_waits_;
     }
     f->waiter_came_.notify_all();
     pthread_cond_wait(cond, mutex);

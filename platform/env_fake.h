@@ -47,6 +47,9 @@ class FakeEnv {
     void advance(unsigned long ms);
     // Waits (really, up to `timeout_ms`) until some thread is in a timed condition wait.
     bool wait_for_cond_waiter(int timeout_ms);
+    // Waits (really, up to `timeout_ms`) until timed condition waits have begun `count` times
+    // in all: a test moves in step with a waiter that wakes and waits again.
+    bool wait_for_cond_waits(unsigned count, int timeout_ms);
 
     // Commands run so far: "_eval ARGV..." or "spawn PATH ARGV...", words joined by spaces.
     std::vector<std::string> commands();
@@ -82,6 +85,7 @@ class FakeEnv {
     std::mutex mutex_;  // guards what follows
     std::condition_variable waiter_came_;
     std::vector<Waiter *> waiters_;
+    unsigned cond_waits_ = 0;  // timed condition waits begun
     std::vector<std::string> commands_;
     std::vector<int> signals_;
 };

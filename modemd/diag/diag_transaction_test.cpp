@@ -106,24 +106,35 @@ TEST_F(Transaction, ResponseJustBeforeTheDeadlineIsTaken) {
 }
 
 // Packets that decide nothing do not push the deadline back: one every 100 ms of the fake
-// clock, and the wait still ends.
+// clock, each once the waiter has gone back to waiting, and the wait ends at its second.
 TEST_F(Transaction, UnrelatedPacketsDoNotExtendTheWait) {
     FakeEnv env;
+    unsigned long start = env.now_ms();
     std::atomic<bool> waiting{true};
     std::atomic<int> sent{0};
     std::thread chatter([&] {
-        for (int i = 0; i < 300 && waiting; ++i) {
-            if (!env.wait_for_cond_waiter(100)) continue;
+        for (unsigned i = 1; i <= 300 && waiting; ++i) {
+            for (int spin = 0; spin < 6000 && waiting && !env.wait_for_cond_waits(i, 10); ++spin) {
+            }
+            if (!waiting) break;
             arrive({0x63, static_cast<uint8_t>(i)});
             ++sent;
             env.advance(100);
         }
+        while (waiting) {  // a wait that went on regardless: end it, the test has failed
+            env.advance(3600000);
+            env.wait_for_cond_waits(1000000, 10);
+        }
     });
     EXPECT_EQ(kDiagTimeout, wait(0x0C, 1));
+    unsigned long ended = env.now_ms();
     waiting = false;
     chatter.join();
-    EXPECT_GE(sent.load(), 10);   // the deadline is reached only by the clock moving
-    EXPECT_LT(sent.load(), 300);  // the wait ended while packets were still coming
+    // Ten packets take the clock to the deadline; the chatter may get one round further before
+    // the waiter sees it. A wait that each packet extended would have run past 300 of them.
+    EXPECT_GE(sent.load(), 10);
+    EXPECT_GE(env_ms_until(ended, start), 1000);
+    EXPECT_LT(env_ms_until(ended, start), 2000);
 }
 
 TEST_F(Transaction, OutsideATransactionResponsesAreDropped) {
