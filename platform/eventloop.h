@@ -1,8 +1,8 @@
-// The event loop every resident program is built around: descriptors with read handlers,
-// and one-shot timers in whole seconds. Main thread only:
-// handlers and timer callbacks run one at a time, each to completion. An idle loop sleeps in
-// one poll() until a descriptor is readable or the next timer is due. Time comes from the seam
-// (platform/env.h), which also holds waitfor(), the blocking wait on one descriptor.
+// The event loop every resident program is built around: descriptors with read handlers and
+// one-shot timers in whole seconds. Main thread only: handlers and timer callbacks run one at
+// a time, each to completion. An idle loop sleeps in one poll() until a descriptor is readable
+// or the next timer is due. Time comes from the seam (platform/env.h), which also holds
+// waitfor(), the blocking wait on one descriptor.
 #pragma once
 
 #include "platform/env.h"

@@ -7,7 +7,6 @@
 #include "platform/process.h"
 #include "rmagent/batch.h"
 #include "rmagent/config_request.h"
-#include "platform/env.h"
 #include "rmagent/protocol.h"
 #include "rmagent/trace.h"
 #include "rmagent/transport.h"

@@ -2,7 +2,6 @@
 // terminals are ptys held by the test, the PPP channels are packet socket pairs whose other
 // ends the test holds (one packet, one frame), and the scripts are answered by the fake seam.
 // A minute of modem silence or an inactivity limit takes milliseconds.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
