@@ -107,7 +107,7 @@ int cdu_gps_get(uint8_t *, int, uint8_t *reply, int cap) {
         int n = cdu_cns_cmd(fd, kCodeGpsStatus, &zero, 1, answer, sizeof answer);
         if (n < 0) return -1;
         if (n >= 2 && answer[1] == 0) break;
-        sleep(1);
+        env_sleep(1);
     }
     if (gps_control(fd, 0x00, 0x00) < 0) return -1;
     int n = cdu_cns_cmd(fd, kCodeGpsSentence, nullptr, 0, answer, sizeof answer);

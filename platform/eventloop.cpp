@@ -1,13 +1,13 @@
 #include "platform/eventloop.h"
 
 #include <poll.h>
-#include <time.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/env.h"
 #include "platform/eventloop_testing.h"
 
 namespace {
@@ -31,18 +31,9 @@ bool g_break;
 
 event_timer g_timers = {&g_timers, &g_timers, 0, 0, nullptr, nullptr};
 
-unsigned long real_clock_ms() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<unsigned long>(ts.tv_sec) * 1000ul +
-           static_cast<unsigned long>(ts.tv_nsec / 1000000);
-}
-
-unsigned long (*g_clock)() = real_clock_ms;
-
 // Millisecond times wrap on a 32-bit board after 49 days: compare by signed difference.
 long ms_until(unsigned long when, unsigned long now) {
-    return static_cast<long>(when - now);
+    return env_ms_until(when, now);
 }
 
 int find_slot(int fd) {
@@ -80,7 +71,7 @@ void rebuild_pollfds() {
 // callback that re-arms itself with delay 0 cannot starve the descriptors.
 int run_due_timers() {
     if (g_timers.next == &g_timers) return 0;
-    unsigned long now = g_clock();
+    unsigned long now = env_now_ms();
     event_timer due = {&due, &due, 0, 0, nullptr, nullptr};
     while (g_timers.next != &g_timers && ms_until(g_timers.next->expires, now) <= 0) {
         event_timer *t = g_timers.next;
@@ -99,7 +90,7 @@ int run_due_timers() {
 
 int poll_timeout(int max_wait_ms) {
     if (g_timers.next == &g_timers) return max_wait_ms;
-    long wait = ms_until(g_timers.next->expires, g_clock());
+    long wait = ms_until(g_timers.next->expires, env_now_ms());
     if (wait < 0) wait = 0;
     if (wait > INT_MAX) wait = INT_MAX;
     if (max_wait_ms >= 0 && wait > max_wait_ms) wait = max_wait_ms;
@@ -135,7 +126,7 @@ int unregister_fd_desc(int fd) {
 
 void add_event(event_timer *timer) {
     if (timer->next) unlink_timer(timer);
-    timer->expires = g_clock() + timer->delay * 1000ul;
+    timer->expires = env_now_ms() + timer->delay * 1000ul;
     // Keep the list ordered by due time; equal times stay in arming order.
     event_timer *at = g_timers.next;
     while (at != &g_timers && ms_until(at->expires, timer->expires) <= 0)
@@ -145,27 +136,6 @@ void add_event(event_timer *timer) {
 
 void del_event(event_timer *timer) {
     if (timer->next) unlink_timer(timer);
-}
-
-int waitfor(int fd, int seconds) {
-    if (fd < 0) {
-        errno = EBADF;
-        return -1;
-    }
-    unsigned long deadline =
-        real_clock_ms() + static_cast<unsigned long>(seconds < 0 ? 0 : seconds) * 1000ul;
-    for (;;) {
-        long left = ms_until(deadline, real_clock_ms());
-        pollfd p = {fd, POLLIN | POLLPRI, 0};
-        int n = poll(&p, 1, left < 0 ? 0 : static_cast<int>(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n;
-        if (p.revents & POLLNVAL) {
-            errno = EBADF;
-            return -1;
-        }
-        return n;
-    }
 }
 
 int eventloop_step(int max_wait_ms) {
@@ -202,10 +172,6 @@ void do_fd(void) {
 
 void eventloop_break(void) {
     g_break = true;
-}
-
-void eventloop_set_clock(unsigned long (*now_ms)(void)) {
-    g_clock = now_ms ? now_ms : real_clock_ms;
 }
 
 void eventloop_reset(void) {

@@ -1,8 +1,11 @@
-// The event loop every resident program is built around: descriptors with read handlers,
-// one-shot timers in whole seconds, and a blocking wait on one descriptor. Main thread only:
-// handlers and timer callbacks run one at a time, each to completion. An idle loop sleeps in
-// one poll() until a descriptor is readable or the next timer is due.
+// The event loop every resident program is built around: descriptors with read handlers and
+// one-shot timers in whole seconds. Main thread only: handlers and timer callbacks run one at
+// a time, each to completion. An idle loop sleeps in one poll() until a descriptor is readable
+// or the next timer is due. Time comes from the seam (platform/env.h), which also holds
+// waitfor(), the blocking wait on one descriptor.
 #pragma once
+
+#include "platform/env.h"
 
 struct fd_desc;
 typedef int (*fd_handler_t)(struct fd_desc *desc);
@@ -46,10 +49,6 @@ void add_event(struct event_timer *timer);
 
 // Disarms the timer; harmless when it is not armed.
 void del_event(struct event_timer *timer);
-
-// Waits up to `seconds` for `fd` to become readable (hang-up and errors count: the next read
-// reports them). Above 0: readable; 0: time-out; below 0: error.
-int waitfor(int fd, int seconds);
 
 // Makes do_fd() return after the current round (tests and orderly shutdown).
 void eventloop_break(void);

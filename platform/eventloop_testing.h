@@ -1,8 +1,6 @@
-// Test hooks of the event loop: a fake clock, and a reset between test cases.
+// Test hook of the event loop: a reset between test cases. (Its clock is the seam's: tests
+// install a fake one with platform/env_fake.h.)
 #pragma once
-
-// Replaces the monotonic millisecond clock (nullptr restores the real one).
-void eventloop_set_clock(unsigned long (*now_ms)(void));
 
 // Forgets every registration and timer.
 void eventloop_reset(void);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/console.h"
 #include "platform/router_root.h"
@@ -36,9 +37,45 @@ int wait_child(pid_t pid) {
     _exit(127);
 }
 
+// Child side of process_spawn: descriptors 0 to 2 taken first, so that the duplicates of the
+// given ones land above them and no dup2 below overwrites a descriptor still to be moved.
+[[noreturn]] void spawn_child(const char *path, char *const argv[], const int stdio[3]) {
+    int fd;
+    while ((fd = open("/dev/null", O_RDWR)) >= 0 && fd <= 2) {
+    }
+    if (fd > 2) close(fd);
+    int copies[3];
+    for (int i = 0; i < 3; ++i)
+        copies[i] = stdio[i] >= 0 ? dup(stdio[i]) : -1;
+    for (int i = 0; i < 3; ++i)
+        if (copies[i] >= 0) dup2(copies[i], i);
+    for (int extra : copies)
+        if (extra > 2) close(extra);
+    if (setgid(getgid()) < 0) _exit(99);  // never run a script with a set-group-id left
+    execv(path, argv);
+    const char *why = strerror(errno);
+    for (const char *part : {"could not exec ", path, ": ", why, "\n"}) {
+        ssize_t ignored = write(2, part, strlen(part));
+        (void)ignored;
+    }
+    _exit(99);
+}
+
 }  // namespace
 
-int _eval(char *const argv[], const char *redirect, int timeout, pid_t *ppid) {
+int process_spawn(const char *path, char *const argv[], const int stdio[3], pid_t *ppid) {
+    if (!path || !argv || !argv[0]) return -1;
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) spawn_child(path, argv, stdio);
+    if (ppid) {
+        *ppid = pid;
+        return 0;
+    }
+    return wait_child(pid);
+}
+
+int process_eval(char *const argv[], const char *redirect, int timeout, pid_t *ppid) {
     if (!argv || !argv[0]) return -1;
     int out_fd = -1;
     if (redirect && redirect[0] == '>') {
@@ -80,7 +117,7 @@ int _eval(char *const argv[], const char *redirect, int timeout, pid_t *ppid) {
     return wait_child(pid);
 }
 
-int signal_init(int sig) {
+int process_signal_init(int sig) {
     if (!router_root()) return kill(1, sig);
 
     RouterPath path("/var/run/init.pid");

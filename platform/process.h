@@ -1,8 +1,11 @@
-// Starting platform commands and signalling the router's init process.
+// Starting platform commands and signalling the router's init process. _eval and
+// signal_init go through the seam (platform/env.h), so that tests can replace them.
 // Call from the main thread; _eval forks, so it is also safe in a threaded daemon.
 #pragma once
 
 #include <sys/types.h>
+
+#include "platform/env.h"
 
 // Runs argv[0], found through PATH, with the arguments argv[1..] (nullptr-terminated).
 //   redirect  ">/dev/console" (or any ">path"; resolved under the router root) appends the
@@ -18,3 +21,8 @@ int _eval(char *const argv[], const char *redirect, int timeout, pid_t *ppid);
 // $ROUTER_ROOT/var/run/init.pid when that file holds one above 1, otherwise a console line
 // says it was not sent. Returns 0 when a signal was sent, -1 otherwise.
 int signal_init(int sig);
+
+// The real operations behind the seam; programs call _eval, signal_init and env_spawn.
+int process_eval(char *const argv[], const char *redirect, int timeout, pid_t *ppid);
+int process_spawn(const char *path, char *const argv[], const int stdio[3], pid_t *ppid);
+int process_signal_init(int sig);

@@ -1,7 +1,6 @@
 #include "rmagent/agent_fixture.h"
 
 #include <arpa/inet.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,44 +12,17 @@
 #include "platform/eventloop_testing.h"
 #include "platform/nvram.h"
 #include "platform/nvram_testing.h"
+#include "platform/wireless.h"
 #include "rmagent/cgi.h"
-#include "rmagent/env.h"
 #include "rmagent/register.h"
+#include "rmagent/status.h"
 #include "rmagent/syslog_ring.h"
 #include "rmagent/trace.h"
-
-unsigned long AgentTest::now_ms;
 
 namespace {
 
 AgentTest *g_test;
 FakeServer *g_server;
-
-unsigned long fake_clock() {
-    return AgentTest::now_ms;
-}
-
-int fake_wait(int fd, int seconds) {
-    g_server->pump();
-    if (g_test->on_wait) g_test->on_wait();
-    pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, 0) > 0) return 1;
-    AgentTest::now_ms += static_cast<unsigned long>(seconds) * 1000;
-    return 0;
-}
-
-void fake_sleep(unsigned seconds) {
-    AgentTest::now_ms += seconds * 1000ul;
-}
-
-uint32_t fake_uptime() {
-    return 1000;
-}
-
-int g_reboots;
-void fake_reboot_wait() {
-    ++g_reboots;
-}
 
 }  // namespace
 
@@ -143,15 +115,13 @@ std::vector<Datagram> FakeServer::with_oid(uint16_t oid) const {
 void AgentTest::SetUp() {
     g_test = this;
     g_server = &server_;
-    g_reboots = 0;
     nvram_testing_forget();
     eventloop_reset();
-    now_ms = 5000000;
-    eventloop_set_clock(fake_clock);
-    rcm_env.wait = fake_wait;
-    rcm_env.sleep = fake_sleep;
-    rcm_env.uptime = fake_uptime;
-    rcm_env.reboot_wait = fake_reboot_wait;
+    // Each of the agent's blocking waits first lets the fake server answer.
+    env_.on_wait = [](int, int) {
+        g_server->pump();
+        if (g_test->on_wait) g_test->on_wait();
+    };
     setenv("RMAGENT_PORT", "0", 1);
     setenv("RMAGENT_ADDR", "127.0.0.1", 1);
     int key = testsupport::unused_ipc_key();
@@ -185,8 +155,7 @@ void AgentTest::TearDown() {
     syslog_ring_testing_detach();
     ring_destroy(&ring_);
     eventloop_reset();
-    eventloop_set_clock(nullptr);
-    rcm_env_reset();
+    rcm_wl_ioctl = wl_ioctl;
     rcm_set_debug_stream(nullptr);
     if (trace_) fclose(trace_);
     debug = 0;
@@ -201,17 +170,17 @@ void AgentTest::open_session() {
 
 void AgentTest::step() {
     eventloop_step(0);
-    reboots_ = g_reboots;
+    reboots_ = env_.reboot_waits();
 }
 
 void AgentTest::run_for(int seconds) {
     for (int i = 0; i < seconds; ++i) {
-        now_ms += 1000;
+        env_.advance(1000);
         eventloop_step(0);
         server_.pump();
         eventloop_step(0);
     }
-    reboots_ = g_reboots;
+    reboots_ = env_.reboot_waits();
 }
 
 std::string AgentTest::trace() {

@@ -1,6 +1,7 @@
 // Test fixture for the agent's session logic, in-process: a fake management server on a
-// loopback socket, a fake clock for the event loop, and the agent's blocking waits made
-// instant (a wait pumps the fake server, then reports readable or advances the clock).
+// loopback socket and the fake of the time and process seam (platform/env_fake.h): the agent's
+// blocking waits are instant (a wait pumps the fake server, then reports readable or advances
+// the fake clock), sleeps advance the clock, and the reboot wait returns.
 // Test code only.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/env_fake.h"
 #include "rmagent/session.h"
 #include "sim/syslog_ring_writer.h"
 #include "tests/support/testsupport.h"
@@ -74,6 +76,7 @@ class AgentTest : public ::testing::Test {
     void set_nvram(const char *name, const char *value);
 
     testsupport::TempRouterRoot root_;
+    FakeEnv env_;
     FakeServer server_;
     RingWriter ring_;
     rcm_session *s_ = nullptr;
@@ -84,5 +87,4 @@ class AgentTest : public ::testing::Test {
   public:
     // Called on each of the agent's blocking waits (after the server was pumped).
     std::function<void()> on_wait;
-    static unsigned long now_ms;
 };

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "platform/env.h"
 #include "platform/process.h"
 #include "platform/router_root.h"
 #include "rmagent/batch.h"
-#include "rmagent/env.h"
 #include "rmagent/status.h"
 
 bool lease_entry(const uint8_t *rec, int index, uint32_t uptime, char *out, size_t size) {
@@ -35,7 +35,7 @@ int do_send_dhcp_status(rcm_session *s, uint16_t oid) {
     FILE *f = path.ok() ? fopen(path.c_str(), "re") : nullptr;
     int kept = 0;
     if (f) {
-        uint32_t uptime = rcm_env.uptime();
+        uint32_t uptime = env_uptime();
         uint8_t rec[kLeaseRecordLen];
         char entry[256];
         while (fread(rec, 1, sizeof rec, f) == sizeof rec) {

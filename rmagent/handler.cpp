@@ -7,7 +7,6 @@
 #include "platform/process.h"
 #include "rmagent/batch.h"
 #include "rmagent/config_request.h"
-#include "rmagent/env.h"
 #include "rmagent/protocol.h"
 #include "rmagent/trace.h"
 #include "rmagent/transport.h"
@@ -47,7 +46,7 @@ void take_ack(rcm_session *s, const rcm_header &h) {
 // SIGTERM to init, which reboots the router; then wait for the end.
 void reboot_router() {
     signal_init(SIGTERM);
-    rcm_env.reboot_wait();
+    env_reboot_wait();
 }
 
 }  // namespace

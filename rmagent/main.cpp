@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "platform/console.h"
+#include "platform/env.h"
 #include "platform/eventloop.h"
 #include "platform/netaddr.h"
-#include "rmagent/env.h"
 #include "rmagent/ports.h"
 #include "rmagent/register.h"
 #include "rmagent/session.h"
@@ -54,7 +54,7 @@ int main(int argc, char **argv) {
     for (;;) {
         const char *why = atoaddr(server, static_cast<unsigned short>(server_port), &s->server);
         if (!why) break;
-        rcm_env.sleep(1);
+        env_sleep(1);
         if (strcmp(why, kLookupRetry) != 0) {
             console_printf("can not resolve %s \n", server);
             return 1;

@@ -5,10 +5,10 @@
 
 #include <initializer_list>
 
+#include "platform/env.h"
 #include "platform/eventloop.h"
 #include "platform/nvram.h"
 #include "rmagent/batch.h"
-#include "rmagent/env.h"
 #include "rmagent/handler.h"
 #include "rmagent/ports.h"
 #include "rmagent/protocol.h"
@@ -19,7 +19,7 @@ namespace {
 
 // One attempt: returns true once registered and both variable sends went through.
 bool register_once(rcm_session *s) {
-    size_t len = rcm_build_register(s, rcm_env.uptime(), nvram_safe_get("wan0_ipaddr"));
+    size_t len = rcm_build_register(s, env_uptime(), nvram_safe_get("wan0_ipaddr"));
     rcm_debug("\nBegin to connect to RCM server ... ");
     for (;;) {
         if (rcm_send(s, s->tx_buf, len) < 0) return false;
@@ -51,7 +51,7 @@ bool register_once(rcm_session *s) {
 
 void do_rcm_register(rcm_session *s) {
     while (!register_once(s))
-        rcm_env.sleep(5);
+        env_sleep(5);
     rcm_arm(&rcm_keepalive, 3);
     rcm_arm(&rcm_logsender, 1);
     rcm_arm(&rcm_gpssender, static_cast<unsigned long>(gps_send_interval));

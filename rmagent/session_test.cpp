@@ -54,7 +54,7 @@ TEST_F(SessionTest, ReplyWithForeignOidAndKindRegistersAndItsIdIsAdopted) {
 TEST_F(SessionTest, SilentServerGetsTheSameRegisterRequestEveryTwoSeconds) {
     server_.silent = true;
     int waits = 0;
-    unsigned long start = now_ms;
+    unsigned long start = env_.now_ms();
     on_wait = [&] {
         if (++waits == 2) server_.silent = false;
     };
@@ -62,7 +62,7 @@ TEST_F(SessionTest, SilentServerGetsTheSameRegisterRequestEveryTwoSeconds) {
     std::vector<Datagram> reg = server_.with_oid(1);
     ASSERT_EQ(3u, reg.size());
     EXPECT_EQ(reg[0].bytes, reg[2].bytes);
-    EXPECT_EQ(start + 4000, now_ms) << "two time-outs of 2 seconds";
+    EXPECT_EQ(start + 4000, env_.now_ms()) << "two time-outs of 2 seconds";
     std::string t = trace();
     EXPECT_NE(std::string::npos, t.find("timeout .... \ntimeout .... \nOK"));
 }
@@ -122,14 +122,14 @@ TEST_F(SessionTest, UnansweredBatchIsSentFourTimesThenRegistrationRestartsAfterF
     server_.ignore = [&](const Datagram &d) {
         return d.oid() == 3 && server_.with_oid(1).size() == 1;
     };
-    unsigned long start = now_ms;
+    unsigned long start = env_.now_ms();
     open_session();
     ASSERT_EQ(2u, server_.with_oid(1).size());
     size_t sends = 0;
     for (size_t i = 1; i < server_.got.size() && server_.got[i].oid() != 1; ++i)
         sends += server_.got[i].oid() == 3;
     EXPECT_EQ(4u, sends);
-    EXPECT_EQ(start + 8000 + 5000, now_ms) << "4 silent waits, then 5 seconds of sleep";
+    EXPECT_EQ(start + 8000 + 5000, env_.now_ms()) << "4 silent waits, then 5 seconds of sleep";
     EXPECT_NE(std::string::npos, trace().find("Begin to send config to RCM server ... timeout"));
 }
 
@@ -182,17 +182,17 @@ TEST_F(SessionTest, UnackedLogReportIsResentFourTimesWithItsOwnBytesThenTheSessi
     server_.silent = true;
     server_.got.clear();
     ASSERT_EQ(0, ring_log(&ring_, "disk full"));
-    unsigned long t0 = now_ms, reg_at = 0;
+    unsigned long t0 = env_.now_ms(), reg_at = 0;
     on_wait = [&] {
         if (reg_at || server_.with_oid(1).empty()) return;
-        reg_at = now_ms;
+        reg_at = env_.now_ms();
         server_.silent = false;
     };
     std::vector<unsigned long> log_times;
     for (int i = 0; i < 40 && server_.with_oid(1).empty(); ++i) {
         size_t before = server_.with_oid(2).size();
         run_for(1);
-        if (server_.with_oid(2).size() > before) log_times.push_back((now_ms - t0) / 1000);
+        if (server_.with_oid(2).size() > before) log_times.push_back((env_.now_ms() - t0) / 1000);
     }
     ASSERT_EQ(5u, log_times.size());
     EXPECT_EQ((std::vector<unsigned long>{1, 4, 7, 13, 22}), log_times);

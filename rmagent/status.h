@@ -22,3 +22,7 @@ bool lease_entry(const uint8_t *rec, int index, uint32_t uptime, char *out, size
 // Sends the associated stations and "wl0_sta_maxunit=N". A radio that cannot be asked (no
 // driver, no radio) has no stations. 0, or -1 when a batch fails.
 [[nodiscard]] int do_send_wl_stalist(rcm_session *s, uint16_t oid);
+
+// How the station list asks the wireless driver: wl_ioctl (platform/wireless.h); tests put a
+// fake driver here and restore wl_ioctl.
+extern int (*rcm_wl_ioctl)(const char *ifname, int cmd, void *buf, int len);

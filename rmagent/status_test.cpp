@@ -11,7 +11,6 @@
 #include "common/bytes.h"
 #include "platform/nvram.h"
 #include "rmagent/agent_fixture.h"
-#include "rmagent/env.h"
 #include "rmagent/netif.h"
 #include "rmagent/status.h"
 #include "rmagent/variables.h"
@@ -171,7 +170,7 @@ TEST_F(StatusTest, StationListUsesTheWl0PrefixWhateverTheUnit) {
     set_nvram("wl_unit", "1");
     set_nvram("wl1_ifname", "eth2");
     g_stations = {{0x00, 0x11, 0x22, 0x33, 0x44, 0x01}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x02}};
-    rcm_env.wl_ioctl = fake_wl_ioctl;
+    rcm_wl_ioctl = fake_wl_ioctl;
     ASSERT_EQ(0, do_send_wl_stalist(s_, 4));
     std::vector<Datagram> sent = server_.with_oid(4);
     ASSERT_EQ(2u, sent.size());

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "rmagent/env.h"
+#include "platform/env.h"
 #include "rmagent/protocol.h"
 #include "rmagent/trace.h"
 
@@ -46,7 +46,7 @@ bool rcm_from_server(rcm_session *s) {
 
 int rcm_await_reply(rcm_session *s) {
     for (;;) {
-        int r = rcm_env.wait(s->sock, 2);
+        int r = waitfor(s->sock, 2);
         if (r <= 0) return r < 0 ? -1 : 0;
         int n = rcm_receive(s);
         if (n < 0 || !rcm_from_server(s)) continue;

@@ -6,7 +6,6 @@
 #include "platform/nvram.h"
 #include "platform/wireless.h"
 #include "rmagent/batch.h"
-#include "rmagent/env.h"
 #include "rmagent/status.h"
 #include "rmagent/trace.h"
 
@@ -16,6 +15,8 @@ constexpr int kStaListBuf = 1540;  // a count and up to 256 six-byte addresses
 constexpr uint32_t kMaxStations = 256;
 
 }  // namespace
+
+int (*rcm_wl_ioctl)(const char *ifname, int cmd, void *buf, int len) = wl_ioctl;
 
 int do_send_wl_stalist(rcm_session *s, uint16_t oid) {
     int unit = atoi(nvram_safe_get("wl_unit"));
@@ -31,7 +32,7 @@ int do_send_wl_stalist(rcm_session *s, uint16_t oid) {
         rcm_debug("no wireless unit %d, reporting no stations \n", unit);
     } else {
         strcpy(reinterpret_cast<char *>(list), "authe_sta_list");
-        if (rcm_env.wl_ioctl(ifname, kWlcGetVar, list, kStaListBuf) < 0) {
+        if (rcm_wl_ioctl(ifname, kWlcGetVar, list, kStaListBuf) < 0) {
             rcm_debug("wl_ioctl authe_sta_list on \"%s\" fail, reporting no stations \n", ifname);
         } else {
             count = get_host32(list);
@@ -44,7 +45,7 @@ int do_send_wl_stalist(rcm_session *s, uint16_t oid) {
         const uint8_t *ea = list + 4 + 6 * i;
         uint8_t rssi[12] = {};
         memcpy(rssi + 4, ea, 6);
-        if (rcm_env.wl_ioctl(ifname, kWlcGetRssi, rssi, sizeof rssi) < 0) {
+        if (rcm_wl_ioctl(ifname, kWlcGetRssi, rssi, sizeof rssi) < 0) {
             rcm_debug("wl_ioctl rssi fail, station left out \n");
             continue;
         }

@@ -36,7 +36,7 @@ void take_down(bridge_ctx *ctx) {
 }  // namespace
 
 void end_link(bridge_ctx *ctx) {
-    sleep(1);
+    env_sleep(1);
     take_down(ctx);
     if (!ctx->always_ppp) resetSerial(ctx);
 }
@@ -50,7 +50,7 @@ void termreq_func(void *arg) {
     if (!ctx || !modem_up(ctx)) return;
     terminate(ctx, ctx->modem_ppp_fd, "modem", 4, "get termack from modem .... ");
     terminate(ctx, ctx->serial_ppp_fd, "host", 2, "get termack from serial .... ");
-    sleep(1);
+    env_sleep(1);
     // The silence timer goes too: an ended link must not be redialled a minute later.
     take_down(ctx);
     if (!ctx->always_ppp) resetSerial(ctx);
@@ -61,7 +61,7 @@ void timeout_func(void *arg) {
     if (!ctx) return;
     loginfo("reconnect wwan ...");
     finiModemport(ctx);
-    sleep(1);
+    env_sleep(1);
     if (initModemport(ctx) < 0) finiModemport(ctx);
 }
 

@@ -29,6 +29,10 @@ const ppp_channel_ops *ppp_channel(void) {
     return g_ops;
 }
 
+void ppp_channel_use(const ppp_channel_ops *ops) {
+    g_ops = ops ? ops : &kernel_ppp_channel;
+}
+
 void set_up_ppp(int chan) {
     int flags = fcntl(chan, F_GETFL);
     if (flags == -1 || fcntl(chan, F_SETFL, flags | O_NONBLOCK) == -1)

@@ -31,6 +31,8 @@ extern const ppp_channel_ops hdlc_ppp_channel;
 // or -1 for an unknown name (the kernel channel stays chosen).
 [[nodiscard]] int ppp_channel_select(void);
 const ppp_channel_ops *ppp_channel(void);
+// Makes `ops` the implementation (tests: a channel of their own); nullptr: the kernel one.
+void ppp_channel_use(const ppp_channel_ops *ops);
 
 // Binds `tty` to a new channel and returns its descriptor (non-blocking), or -1.
 int open_ppp(bridge_ctx *ctx, int tty);

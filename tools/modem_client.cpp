@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/eventloop.h"
+#include "platform/env.h"
 #include "platform/msgq.h"
 
 namespace {
@@ -19,12 +19,6 @@ int pick_key(int avoid) {
         r = static_cast<uint32_t>(getpid()) * 2654435761u ^ static_cast<uint32_t>(time(nullptr));
     int key = static_cast<int>(0x4D430000u | (r & 0xFFFFu));  // "MC" + 16 random bits
     return key == avoid ? key + 1 : key;
-}
-
-long monotonic_seconds() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec;
 }
 
 }  // namespace
@@ -73,19 +67,20 @@ int modem_client_call(ModemClient *client, uint16_t cmd, const uint8_t *data, si
     msgcmd_set_len(msg, static_cast<uint32_t>(kMsgcmdLenBase + len));
     if (len) std::memcpy(msgcmd_data(msg), data, len);
     size_t text = kMsgcmdHeaderText + (len < 4 ? 4 : len);
-    long deadline = monotonic_seconds() + timeout_s;
+    unsigned long deadline = env_now_ms() + static_cast<unsigned long>(timeout_s) * 1000ul;
     // A full queue means modemd is behind (or gone): retry briefly, but never past the
     // deadline, so a wedged daemon cannot hang the client.
     while (msgsnd(server, &msg, text, IPC_NOWAIT) < 0) {
         if (errno != EAGAIN && errno != EINTR) return -1;
-        if (monotonic_seconds() >= deadline) {
+        if (env_ms_until(deadline, env_now_ms()) <= 0) {
             errno = ETIMEDOUT;
             return -1;
         }
-        usleep(10000);
+        env_sleep_ms(10);
     }
     for (;;) {
-        long left = deadline - monotonic_seconds();
+        // Whole seconds, rounded up: a wait never ends before the deadline.
+        long left = (env_ms_until(deadline, env_now_ms()) + 999) / 1000;
         if (left <= 0 || waitfor(client->reply_fd, static_cast<int>(left)) <= 0) {
             errno = ETIMEDOUT;
             return -1;

@@ -1,6 +1,5 @@
 #include "modemd/diag/diag_transaction.h"
 
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +10,7 @@
 #include "modemd/diag/diag_engine.h"
 #include "modemd/diag/diag_hdlc.h"
 #include "modemd/diag/diag_status.h"
+#include "platform/env.h"
 #include "platform/utils.h"
 
 namespace {
@@ -81,13 +81,6 @@ bool scan_packets(uint8_t command, uint16_t log_code, int *status, uint8_t **out
     return decided;
 }
 
-timespec deadline_after(int seconds) {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    t.tv_sec += seconds;
-    return t;
-}
-
 }  // namespace
 
 int diag_send_frame(uint8_t *request, size_t length) {
@@ -119,12 +112,11 @@ int diag_wait_response(uint8_t command, uint8_t **response_out, uint32_t *length
     if (timeout_seconds <= 0) timeout_seconds = kDefaultWaitSeconds;
     if (pthread_mutex_lock(&g_diag.response_mutex) != 0) return kDiagLockFailed;
     // One deadline for the whole wait: packets that decide nothing do not extend it.
-    timespec deadline = deadline_after(timeout_seconds);
+    unsigned long deadline = env_now_ms() + static_cast<unsigned long>(timeout_seconds) * 1000ul;
     int status = kDiagLockFailed;
     for (;;) {
         while (!g_diag.response_ready) {
-            int rc =
-                pthread_cond_timedwait(&g_diag.response_cond, &g_diag.response_mutex, &deadline);
+            int rc = env_cond_wait_until(&g_diag.response_cond, &g_diag.response_mutex, deadline);
             if (rc == ETIMEDOUT && !g_diag.response_ready) {
                 pthread_mutex_unlock(&g_diag.response_mutex);
                 return kDiagTimeout;

@@ -3,7 +3,6 @@
 #include "modemd/diag/diag_transaction.h"
 
 #include <gtest/gtest.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,6 +13,7 @@
 #include "modemd/diag/diag_dispatch.h"
 #include "modemd/diag/diag_engine.h"
 #include "modemd/diag/diag_status.h"
+#include "platform/env_fake.h"
 
 namespace {
 
@@ -21,12 +21,6 @@ using Bytes = std::vector<uint8_t>;
 
 void arrive(const Bytes &packet) {
     diag_dispatch_frame(packet.data(), packet.size());
-}
-
-double seconds_now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
 }
 
 class Transaction : public ::testing::Test {
@@ -87,26 +81,60 @@ TEST_F(Transaction, ErrorResponseTooShortToEchoGives11) {
     EXPECT_EQ(kDiagMismatch, wait(0x0C));
 }
 
-TEST_F(Transaction, NothingArrivingTimesOutWith7AfterTheWait) {
-    double start = seconds_now();
+// The wait runs on the seam's clock: the fake one, moved by the test while the waiter waits.
+TEST_F(Transaction, NothingArrivingTimesOutWith7AtTheDeadline) {
+    FakeEnv env;
+    unsigned long start = env.now_ms();
+    std::thread clock([&] {
+        if (env.wait_for_cond_waiter(60000)) env.advance(1000);
+    });
     EXPECT_EQ(kDiagTimeout, wait(0x0C, 1));
-    EXPECT_GE(seconds_now() - start, 0.99);
+    clock.join();
+    EXPECT_EQ(start + 1000, env.now_ms());
 }
 
-// Packets that decide nothing do not push the deadline back.
+TEST_F(Transaction, ResponseJustBeforeTheDeadlineIsTaken) {
+    FakeEnv env;
+    std::thread card([&] {
+        if (!env.wait_for_cond_waiter(60000)) return;
+        env.advance(999);
+        arrive({0x0C, 5});
+    });
+    EXPECT_EQ(kDiagOk, wait(0x0C, 1));
+    card.join();
+    EXPECT_EQ(Bytes({0x0C, 5}), got_);
+}
+
+// Packets that decide nothing do not push the deadline back: one every 100 ms of the fake
+// clock, each once the waiter has gone back to waiting, and the wait ends at its second.
 TEST_F(Transaction, UnrelatedPacketsDoNotExtendTheWait) {
+    FakeEnv env;
+    unsigned long start = env.now_ms();
     std::atomic<bool> waiting{true};
     std::atomic<int> sent{0};
     std::thread chatter([&] {
-        for (int i = 0; i < 300 && waiting; ++i, ++sent) {
+        for (unsigned i = 1; i <= 300 && waiting; ++i) {
+            for (int spin = 0; spin < 6000 && waiting && !env.wait_for_cond_waits(i, 10); ++spin) {
+            }
+            if (!waiting) break;
             arrive({0x63, static_cast<uint8_t>(i)});
-            usleep(100000);
+            ++sent;
+            env.advance(100);
+        }
+        while (waiting) {  // a wait that went on regardless: end it, the test has failed
+            env.advance(3600000);
+            env.wait_for_cond_waits(1000000, 10);
         }
     });
     EXPECT_EQ(kDiagTimeout, wait(0x0C, 1));
+    unsigned long ended = env.now_ms();
     waiting = false;
     chatter.join();
-    EXPECT_LT(sent.load(), 300);  // the wait ended while packets were still coming
+    // Ten packets take the clock to the deadline; the chatter may get one round further before
+    // the waiter sees it. A wait that each packet extended would have run past 300 of them.
+    EXPECT_GE(sent.load(), 10);
+    EXPECT_GE(env_ms_until(ended, start), 1000);
+    EXPECT_LT(env_ms_until(ended, start), 2000);
 }
 
 TEST_F(Transaction, OutsideATransactionResponsesAreDropped) {
