@@ -14,6 +14,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/nvram_area.h"
 #include "platform/nvram_testing.h"
@@ -67,6 +68,36 @@ TEST_F(Nvram, ValueStaysValidUntilTheKeyChanges) {
     EXPECT_STREQ("one", a);  // two reads do not overwrite each other
     EXPECT_STREQ("two", b);
     EXPECT_EQ(a, nvram_get("a"));
+}
+
+TEST_F(Nvram, EveryKeyReadKeepsItsOwnValueAsItGrowsAndShrinks) {
+    constexpr int kKeys = 1000;  // several keys to a bucket of the kept values
+    std::vector<const char *> kept;
+    for (int i = 0; i < kKeys; ++i) {
+        std::string name = "k" + std::to_string(i);
+        ASSERT_EQ(0, nvram_set(name.c_str(), std::to_string(i * 7).c_str()));
+        kept.push_back(nvram_get(name.c_str()));
+    }
+    for (int i = 0; i < kKeys; ++i)
+        ASSERT_STREQ(std::to_string(i * 7).c_str(), kept[i]) << "k" << i;
+    std::string longer(3000, 'L');
+    ASSERT_EQ(0, nvram_set("k5", longer.c_str()));
+    EXPECT_EQ(longer, nvram_get("k5"));
+    ASSERT_EQ(0, nvram_set("k5", "s"));
+    EXPECT_STREQ("s", nvram_get("k5"));
+    ASSERT_EQ(0, nvram_unset("k5"));
+    EXPECT_EQ(nullptr, nvram_get("k5"));
+    EXPECT_STREQ("42", nvram_get("k6"));
+}
+
+TEST_F(Nvram, UnreachableWorkingStoreSaysWhyOnceAndEveryCallFails) {
+    ASSERT_EQ(0, mkdir(root_.host("/tmp/nvram").c_str(), 0755));
+    ASSERT_EQ(0, mkdir(root_.host("/tmp/nvram/working").c_str(), 0755));  // not a file
+    EXPECT_EQ(nullptr, nvram_get("lan_ipaddr"));
+    EXPECT_EQ(-EIO, nvram_set("lan_ipaddr", "192.168.1.1"));
+    EXPECT_EQ(-EIO, nvram_commit());
+    EXPECT_EQ("nvram: working store " + root_.host("/tmp/nvram/working") + ": Is a directory\n",
+              read_file(root_.host("/dev/console")));
 }
 
 TEST_F(Nvram, UnsetRemovesAndBadNamesAreRefused) {
