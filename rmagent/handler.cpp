@@ -56,8 +56,8 @@ void reboot_router() {
 // throw away the configuration the server just sent.
 void commit_then_reboot(const char *what) {
     if (int rc = nvram_commit(); rc < 0) {
-        console_printf("rmagent: %s: nvram commit failed (%s), not rebooting\n", what,
-                       strerror(-rc));
+        console_printf_limited("rmagent: %s: nvram commit failed (%s), not rebooting\n", what,
+                               strerror(-rc));
         return;
     }
     reboot_router();
@@ -118,8 +118,9 @@ void rcm_generic_func(rcm_session *s) {
             break;
         case kOidRestoreDefaults:
             if (int rc = nvram_set("restore_defaults", "1"); rc < 0) {
-                console_printf("rmagent: restore defaults: cannot set the flag (%s), not rebooting\n",
-                               strerror(-rc));
+                console_printf_limited(
+                    "rmagent: restore defaults: cannot set the flag (%s), not rebooting\n",
+                    strerror(-rc));
                 break;
             }
             commit_then_reboot("restore defaults");
