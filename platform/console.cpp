@@ -19,7 +19,9 @@ namespace {
 uint64_t monotonic_ms() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    // The nanoseconds divided as a 32-bit word: a 64-bit division is a library call on MIPS.
+    uint32_t ms = static_cast<uint32_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint64_t>(ts.tv_sec) * 1000u + ms;
 }
 
 uint64_t (*g_now_ms)(void) = monotonic_ms;
