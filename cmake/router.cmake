@@ -6,6 +6,28 @@ if(ROUTER_SANITIZE)
   add_link_options(-fsanitize=${ROUTER_SANITIZE})
 endif()
 
+# Only the shared libraries a program really calls into are recorded as needed, so the board's
+# list of libraries to carry stays honest (libstdc++ must not be among them).
+add_link_options(-Wl,--as-needed)
+
+# The board's programs are position-independent executables (the cross compiler's default,
+# made explicit here). Measured on the seven product programs, MIPS, stripped, in all: as PIE
+# 211,568 bytes of files, 193,594 of code and data, 106,791 gzipped; with ROUTER_PIE=OFF
+# (-fno-PIE -no-pie) 192,796, 177,780 and 100,551: 8% less, 6% less compressed as flash
+# stores it. PIE stays: 6 to 16 KB is little beside what the C library takes, and the daemons
+# that parse bytes from a server, a card or a serial line keep their code at an address an
+# attacker cannot know.
+option(ROUTER_PIE "Board build: position-independent executables" ON)
+if(CMAKE_CROSSCOMPILING)
+  if(ROUTER_PIE)
+    add_compile_options(-fPIE)
+    add_link_options(-pie)
+  else()
+    add_compile_options(-fno-PIE)
+    add_link_options(-no-pie)
+  endif()
+endif()
+
 # Warnings for the project's own code (not for third-party sources built alongside).
 function(router_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow)
@@ -26,6 +48,13 @@ function(router_program name)
   add_executable(${name} ${P_SOURCES})
   router_product(${name})
   target_link_libraries(${name} PRIVATE ${P_LIBS})
+  # The few arithmetic helpers a program uses (64-bit division) are linked in, rather than
+  # making libgcc_s.so a library the program needs.
+  target_link_options(${name} PRIVATE -static-libgcc)
+  file(RELATIVE_PATH dir ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  if(NOT dir MATCHES "^(sim|tests|bench)(/|$)")  # simulated peers are test equipment
+    set_property(GLOBAL APPEND PROPERTY ROUTER_PROGRAMS ${name})
+  endif()
 endfunction()
 
 # A GoogleTest executable registered case by case with CTest.
@@ -48,3 +77,12 @@ function(router_test name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${T_TIMEOUT})
   endif()
 endfunction()
+
+# product_programs.txt in the build directory: the product programs, one a line, for the size table of `make bench`.
+function(router_write_program_list)
+  get_property(programs GLOBAL PROPERTY ROUTER_PROGRAMS)
+  list(SORT programs)
+  list(JOIN programs "\n" text)
+  file(WRITE ${CMAKE_BINARY_DIR}/product_programs.txt "${text}\n")
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL router_write_program_list)

@@ -61,7 +61,8 @@ void HdlcDecoder::end_frame(hdlc_frame_sink sink, void *ctx) {
         frame += 2;
         len -= 2;
     }
-    if (len < 2) {  // no room for a protocol number
+    // Without address and control bytes the buffer holds two bytes more than the largest frame.
+    if (len < 2 || len > kHdlcMaxFrame) {  // no room for a protocol number, or too long
         ++dropped_;
         return;
     }

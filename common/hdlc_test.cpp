@@ -90,9 +90,9 @@ TEST_F(HdlcDecode, FrameSplitAcrossReadsAtEveryPoint) {
     }
 }
 
-TEST_F(HdlcDecode, AcceptsCompressedAddressAndControl) {
-    // C0 21 01 01 00 04 without FF 03, check computed over what is sent.
-    Bytes body = kConfReq;
+// The wire form of `frame` sent without address and control bytes, check over what is sent.
+Bytes encode_compressed(const Bytes &frame) {
+    Bytes body = frame;
     uint16_t fcs = fcs16(body.data(), body.size());
     body.push_back(static_cast<uint8_t>(fcs));
     body.push_back(static_cast<uint8_t>(fcs >> 8));
@@ -105,9 +105,35 @@ TEST_F(HdlcDecode, AcceptsCompressedAddressAndControl) {
         wire.push_back(b);
     }
     wire.push_back(0x7E);
-    feed(wire);
+    return wire;
+}
+
+TEST_F(HdlcDecode, AcceptsCompressedAddressAndControl) {
+    feed(encode_compressed(kConfReq));  // C0 21 01 01 00 04 without FF 03
     ASSERT_EQ(1u, got_.frames.size());
     EXPECT_EQ(kConfReq, got_.frames[0]);
+}
+
+// Without FF 03 the two bytes kept for them hold frame data: a frame of up to
+// kHdlcMaxFrame + 2 bytes fits the buffer, and must still be refused.
+TEST_F(HdlcDecode, CompressedFrameLongerThanTheMaximumIsDroppedAndCounted) {
+    // As found by fuzzing: 7E 7D 20 21, 1999 x 45, check, 7E; a 2001-byte frame.
+    Bytes found = {0x00, 0x21};
+    found.insert(found.end(), 1999, 0x45);
+    Bytes wire = encode_compressed(found);
+    ASSERT_EQ((Bytes{0x7E, 0x7D, 0x20, 0x21, 0x45}), Bytes(wire.begin(), wire.begin() + 5));
+    EXPECT_EQ((Bytes{0xB2, 0x92, 0x7E}), Bytes(wire.end() - 3, wire.end()));  // as reported
+    feed(wire);
+    Bytes longest = found;
+    longest.push_back(0x45);  // 2002 bytes: the whole buffer
+    feed(encode_compressed(longest));
+    EXPECT_TRUE(got_.frames.empty());
+    EXPECT_EQ(2u, dec_.dropped());
+
+    Bytes largest(found.begin(), found.end() - 1);  // exactly kHdlcMaxFrame
+    feed(encode_compressed(largest));
+    ASSERT_EQ(1u, got_.frames.size());
+    EXPECT_EQ(kHdlcMaxFrame, got_.frames[0].size());
 }
 
 TEST_F(HdlcDecode, IgnoresNoiseBeforeTheFirstFlagAndSharedFlags) {

@@ -9,6 +9,7 @@
 #include "modemd/families.h"
 #include "modemd/globals.h"
 #include "modemd/modem_port.h"
+#include "platform/console.h"
 #include "platform/eventloop.h"
 #include "platform/utils.h"
 
@@ -56,7 +57,8 @@ int kpc650_cns_notice(fd_desc *desc) {
 
 int kpc650_cns_notice_handler(int fd, uint8_t *frame, int len) {
     if (len < kFieldsLen) {
-        printf("kpc650: frame of %d bytes is too short for its fields: dropped\n", len);
+        console_fprintf_limited(
+            stdout, "kpc650: frame of %d bytes is too short for its fields: dropped\n", len);
         return -1;
     }
     int command = frame[kOffCommand], channel = frame[kOffChannel];

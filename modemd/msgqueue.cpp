@@ -34,6 +34,11 @@ int msgqueue_receive(fd_desc *desc) {
     }
     if (static_cast<size_t>(text_len) < kMsgcmdMinText) return -1;
     if (debug > 0) dump_buf("MSGQUEUE", msg.text, static_cast<size_t>(text_len));
+    // Key 0 is IPC_PRIVATE: a reply there would create a queue that nobody reads or removes.
+    if (msgcmd_keyid(msg) == 0) {
+        if (debug > 0) printf("modemd: command %u names reply key 0: dropped\n", msgcmd_cmd(msg));
+        return -1;
+    }
 
     msgcmd_link *handlers = cnsport_ctx ? cnsport_ctx->handlers : nullptr;
     int size = msgqueue_dispatch(msg, static_cast<size_t>(text_len), handlers);

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr char kHeartbeat[] = "Receive Heardbeat OID packet. \n";
 constexpr int kObjOffset = kSierraHeaderLen;                      // object id in the frame
 constexpr int kPayloadOffset = kSierraHeaderLen + kCnsHeaderLen;  // 14: first payload word
 
@@ -28,26 +27,29 @@ int sierra_cns_notice(fd_desc *desc) {
 
 int sierra_cns_notice_hander(int, const uint8_t *frame, int len) {
     if (len < kObjOffset + 2) {
-        printf("sierra: notification of %d bytes has no object id: dropped\n", len);
+        console_fprintf_limited(
+            stdout, "sierra: notification of %d bytes has no object id: dropped\n", len);
         return -1;
     }
     uint16_t obj = get_be16(frame + kObjOffset);
     switch (obj) {
         case kObjHeartbeat:
-            console_write(kHeartbeat, sizeof kHeartbeat - 1);
+            console_printf_limited("Receive Heardbeat OID packet. \n");
             return len;
         case kObjSmsSendStatus:
             if (len < kPayloadOffset + 6) {
-                printf("sierra: send status notification of %d bytes is short: dropped\n", len);
+                console_fprintf_limited(
+                    stdout, "sierra: send status notification of %d bytes is short: dropped\n",
+                    len);
                 return -1;
             }
-            console_printf(
+            console_printf_limited(
                 "Receive Send Status OID packet. MsgID:%04x;ErrorCode:%04x;CauseCode:%04x\n",
                 get_be16(frame + kPayloadOffset), get_be16(frame + kPayloadOffset + 2),
                 get_be16(frame + kPayloadOffset + 4));
             return len;
         default:
-            console_printf("Unknown (%04x) OID received \n", obj);
+            console_printf_limited("Unknown (%04x) OID received \n", obj);
             return -1;
     }
 }

@@ -6,6 +6,7 @@
 #include "modemd/sierra.h"
 #include "modemd/sierra_transport.h"
 #include "modemd/sms.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ int sierra_sms_read_chunk(int fd, bool first, uint16_t arg, uint8_t *out, int ou
     uint8_t a[kSierraAnswerCap];
     int rec = first ? sierra_cns_get_xxx(fd, a, sizeof a, kObjSmsChunk)
                     : sierra_cns_get_xxx_arg(fd, a, sizeof a, kObjSmsChunk, arg);
-    if (rec < kChunkHeader) return -1;
+    if (rec < 0) return kSmsNoAnswer;
+    if (rec < kChunkHeader) return kSmsBadChunk;
     uint16_t msgid = get_be16(a);
     int pkttype = a[3], length = a[5];
     printf("rec = %04x \n", rec);
@@ -41,7 +43,7 @@ int sierra_sms_read_chunk(int fd, bool first, uint16_t arg, uint8_t *out, int ou
     printf("%-30s%02x\n", "                 pkttype: ", pkttype);
     printf("%-30s%02x\n", "                  remain: ", a[4]);
     printf("%-30s%02x(%d)\n", "                  length: ", length, length);
-    if (rec < kChunkHeader + length || (first && pkttype != 1)) return -1;
+    if (rec < kChunkHeader + length || (first && pkttype != 1)) return kSmsBadChunk;
     int keep = length < out_room ? length : (out_room > 0 ? out_room : 0);
     memcpy(out, a + kChunkHeader, static_cast<size_t>(keep));
     *data_len = length;
@@ -61,11 +63,11 @@ int sierra_sms_read_msg(int fd, uint8_t *buf) {
         int len = 0;
         int r =
             sierra_sms_read_chunk(fd, chunk == 0, static_cast<uint16_t>(chunk - 1), at, room, &len);
-        if (r < 0) return -1;
+        if (r < 0) return r;
         total += len;
         if (r == 1) return total;
     }
-    return -1;
+    return kSmsBadChunk;
 }
 
 void sms_fill_from_sierra(sms_node *node, const uint8_t *msg, int len) {
@@ -100,6 +102,11 @@ void sierra_sms_load(int fd) {
         }
         memset(msg, 0, sizeof msg);
         int len = sierra_sms_read_msg(fd, msg);
+        if (len == kSmsNoAnswer) {
+            console_printf("sms: card stopped answering at message %d of %d: loading stopped\n",
+                           i + 1, count);
+            return;
+        }
         if (len < 0) continue;
         if (len < kSmsHeaderLen) {
             printf("sms: message of %d bytes has no text: skipped\n", len);

@@ -10,6 +10,7 @@
 #include "modemd/sms.h"
 #include "modemd/sms_testing.h"
 #include "sim/cardsim/cardsim_thread.h"
+#include "tests/support/testsupport.h"
 
 namespace {
 
@@ -40,6 +41,9 @@ class SierraSms : public ::testing::Test {
     }
     void say(const std::string &line) { ASSERT_EQ("", card_.control(line)) << line; }
 
+    std::string console() { return testsupport::read_file(root_.host("/dev/console")); }
+
+    testsupport::TempRouterRoot root_;
     CardSimThread card_{Family::kSierra};
     int fd_ = -1;
 };
@@ -106,6 +110,31 @@ TEST_F(SierraSms, MessageShorterThanItsHeaderIsSkipped) {
     load();
     ASSERT_EQ(1, stored());
     EXPECT_STREQ("fine", sms_list->body);
+}
+
+// Each get the card leaves unanswered costs the exchange's time-out: the loader stops at the
+// first, whatever count of waiting messages the card reported.
+TEST_F(SierraSms, CardThatStopsAnsweringAfterTheStatusEndsTheLoadAtOnce) {
+    for (int i = 0; i < 5; ++i)
+        say("sms 555 text " + std::to_string(i));
+    say("fault noanswer 1000 1");  // the status is answered, then nothing
+    load();
+    EXPECT_EQ(0, stored());
+    EXPECT_EQ(2u, card_.log_lines("req ").size());  // the status get and one chunk get
+    EXPECT_EQ("sms: card stopped answering at message 1 of 5: loading stopped\n", console());
+}
+
+TEST_F(SierraSms, MessageWhoseChunksStopComingEndsTheLoad) {
+    say("chunk 60");  // four chunks a message
+    say("sms 1 " + std::string(50, 'a'));
+    say("sms 2 " + std::string(50, 'b'));
+    say("sms 3 " + std::string(50, 'c'));
+    say("fault noanswer 1000 7");  // status, message 1 (4 chunks, ack), first chunk of message 2
+    load();
+    ASSERT_EQ(1, stored());
+    EXPECT_EQ(std::string(50, 'a'), sms_list->body);
+    EXPECT_EQ(8u, card_.log_lines("req ").size());
+    EXPECT_EQ("sms: card stopped answering at message 2 of 3: loading stopped\n", console());
 }
 
 TEST_F(SierraSms, NoStatusLoadsNothing) {

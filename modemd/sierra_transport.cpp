@@ -9,6 +9,7 @@
 #include "modemd/cns.h"
 #include "modemd/globals.h"
 #include "modemd/modem_port.h"
+#include "platform/console.h"
 #include "platform/eventloop.h"
 #include "platform/utils.h"
 
@@ -56,7 +57,8 @@ int copy_payload(const uint8_t *answer, int n, uint8_t *out, int out_cap, uint16
     if (n < kCnsHeaderLen) return -1;
     int len = answer[9];
     if (len > n - kCnsHeaderLen || len > out_cap) {
-        printf(
+        console_fprintf_limited(
+            stdout,
             "sierra: answer for object %04x claims %d payload bytes, has %d, room %d: "
             "dropped\n",
             obj, len, n - kCnsHeaderLen, out_cap);

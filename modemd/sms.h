@@ -56,21 +56,27 @@ int sms_flag(uint8_t *req, int req_len, uint8_t *reply, int cap);
 //
 // Bounds: data beyond 1024 assembled bytes is dropped (the message is still read to its end
 // and kept: the text is cut at 255 bytes anyway); a sender longer than 31 digits is cut to 31;
-// a message shorter than 184 bytes carries no text and is skipped. Loading stops before a
-// message is read once the pool is empty, so the card keeps (and does not see acknowledged)
-// a message there is no room for.
+// a message shorter than 184 bytes carries no text and is skipped, as is a message with a
+// malformed chunk. Loading stops before a message is read once the pool is empty, so the card
+// keeps (and does not see acknowledged) a message there is no room for. It also stops, with a
+// console line, at the first chunk get the card does not answer properly (each costs the
+// exchange's time-out, and the count of waiting messages comes from the card: it must not hold
+// the daemon's start for a wait per message).
 void sierra_sms_load(int fd);
 
 inline constexpr int kSmsAssemblyMax = 1024;
 inline constexpr int kSmsHeaderLen = 184;
+inline constexpr int kSmsBadChunk = -1;
+inline constexpr int kSmsNoAnswer = -2;
 
 // Reads one message into `buf` (kSmsAssemblyMax bytes). Returns the assembled length (data
-// beyond the buffer is counted but not kept), or -1 when a chunk failed.
+// beyond the buffer is counted but not kept), kSmsBadChunk or kSmsNoAnswer.
 int sierra_sms_read_msg(int fd, uint8_t *buf);
 
 // Reads one chunk: a plain get when `first`, else a get with argument `arg`. Its data is
 // copied to `out` (at most `out_room` bytes kept) and its length stored in `*data_len`.
-// Returns 1 after the last chunk, 0 when more follow, -1 on failure.
+// Returns 1 after the last chunk, 0 when more follow, kSmsBadChunk when the answer is not a
+// well-formed chunk, kSmsNoAnswer when the get got no good answer from the card.
 int sierra_sms_read_chunk(int fd, bool first, uint16_t arg, uint8_t *out, int out_room,
                           int *data_len);
 

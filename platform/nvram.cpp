@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <unordered_map>
 
 #include "platform/console.h"
 #include "platform/flash.h"
@@ -45,8 +43,74 @@ WorkingStore *g_store;
 int g_lock_fd = -1;
 pid_t g_owner;  // a forked child must not share the parent's lock description
 
-// Values handed out by nvram_get(), one per key read by this process.
-std::unordered_map<std::string, std::string> *g_values;
+// Values handed out by nvram_get(), one per key read by this process: a chained hash table
+// of malloc'd entries (no C++ runtime needed on the board). An entry lives until
+// nvram_testing_forget(); its value is rewritten in place, or moved when it grows.
+struct Kept {
+    Kept *next;
+    char *value;
+    size_t room;  // bytes at `value`
+    char name[1];  // the key, NUL-terminated, allocated past the end
+};
+constexpr size_t kKeptBuckets = 256;
+Kept *g_kept[kKeptBuckets];
+
+size_t name_hash(const char *name) {
+    uint32_t h = 2166136261u;  // FNV-1a
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p; ++p)
+        h = (h ^ *p) * 16777619u;
+    return h % kKeptBuckets;
+}
+
+// The kept copy of `value` for `name`, or nullptr when memory runs out.
+const char *keep_value(const char *name, const char *value) {
+    Kept **slot = &g_kept[name_hash(name)];
+    Kept *k = *slot;
+    while (k && std::strcmp(k->name, name) != 0)
+        k = k->next;
+    if (!k) {
+        size_t name_len = std::strlen(name);
+        k = static_cast<Kept *>(malloc(sizeof(Kept) + name_len));
+        if (!k) return nullptr;
+        std::memcpy(k->name, name, name_len + 1);
+        k->value = nullptr;
+        k->room = 0;
+        k->next = *slot;
+        *slot = k;
+    } else if (std::strcmp(k->value, value) == 0) {
+        return k->value;
+    }
+    size_t need = std::strlen(value) + 1;
+    if (need > k->room) {
+        char *grown = static_cast<char *>(malloc(need));
+        if (!grown) return nullptr;
+        free(k->value);
+        k->value = grown;
+        k->room = need;
+    }
+    std::memcpy(k->value, value, need);
+    return k->value;
+}
+
+void forget_kept() {
+    for (Kept *&head : g_kept) {
+        while (head) {
+            Kept *next = head->next;
+            free(head->value);
+            free(head);
+            head = next;
+        }
+    }
+}
+
+// Says once per process why the working store is out of reach: every nvram call then fails,
+// and a read looks like an absent key.
+bool g_said_broken;
+void store_broken(const char *path, int err) {
+    if (g_said_broken) return;
+    g_said_broken = true;
+    console_printf("nvram: working store %s: %s\n", path, strerror(err));
+}
 
 class FileLock {
   public:
@@ -100,17 +164,29 @@ void load_committed(NvramArea &area) {
 
 WorkingStore *map_working_store() {
     RouterPath path(kWorkingPath);
-    int fd = path.ok() ? open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600) : -1;
-    if (fd < 0) return nullptr;
+    if (!path.ok()) {
+        store_broken(kWorkingPath, ENAMETOOLONG);
+        return nullptr;
+    }
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        store_broken(path.c_str(), errno);
+        return nullptr;
+    }
     struct stat st;
     if (fstat(fd, &st) < 0 ||
         (st.st_size != sizeof(WorkingStore) && ftruncate(fd, sizeof(WorkingStore)) < 0)) {
+        store_broken(path.c_str(), errno);
         close(fd);
         return nullptr;
     }
     void *map = mmap(nullptr, sizeof(WorkingStore), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    int map_err = errno;
     close(fd);
-    if (map == MAP_FAILED) return nullptr;
+    if (map == MAP_FAILED) {
+        store_broken(path.c_str(), map_err);
+        return nullptr;
+    }
     WorkingStore *s = static_cast<WorkingStore *>(map);
     if (std::memcmp(s->magic, kMagic, sizeof kMagic) != 0) {
         load_committed(s->area[0]);
@@ -127,16 +203,23 @@ WorkingStore *store() {
     if (g_store && g_owner == getpid()) return g_store;
     if (g_lock_fd >= 0) close(g_lock_fd);
     g_lock_fd = -1;
-    if (router_mkdirs(kStoreDir) < 0) return nullptr;
+    if (router_mkdirs(kStoreDir) < 0) {
+        int err = errno;
+        RouterPath dir(kStoreDir);
+        store_broken(dir.ok() ? dir.c_str() : kStoreDir, err);
+        return nullptr;
+    }
     RouterPath lock_path(kLockPath);
     g_lock_fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (g_lock_fd < 0) return nullptr;
+    if (g_lock_fd < 0) {
+        store_broken(lock_path.c_str(), errno);
+        return nullptr;
+    }
     g_owner = getpid();
     if (!g_store) {
         FileLock lock(g_lock_fd, LOCK_EX);
         g_store = map_working_store();
     }
-    if (!g_values) g_values = new std::unordered_map<std::string, std::string>();
     return g_store;
 }
 
@@ -195,9 +278,7 @@ const char *nvram_get(const char *name) {
     FileLock lock(g_lock_fd, LOCK_SH);
     const char *value = nvram_area_find(active_area(s), name);
     if (!value) return nullptr;
-    std::string &kept = (*g_values)[name];
-    if (kept != value) kept.assign(value);
-    return kept.c_str();
+    return keep_value(name, value);
 }
 
 const char *nvram_safe_get(const char *name) {
@@ -277,5 +358,6 @@ void nvram_testing_forget(void) {
     if (g_lock_fd >= 0) close(g_lock_fd);
     g_store = nullptr;
     g_lock_fd = -1;
-    if (g_values) g_values->clear();
+    forget_kept();
+    g_said_broken = false;
 }

@@ -1,6 +1,7 @@
 #include "platform/nvram.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,8 +9,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "platform/nvram_area.h"
 #include "platform/nvram_testing.h"
@@ -63,6 +68,36 @@ TEST_F(Nvram, ValueStaysValidUntilTheKeyChanges) {
     EXPECT_STREQ("one", a);  // two reads do not overwrite each other
     EXPECT_STREQ("two", b);
     EXPECT_EQ(a, nvram_get("a"));
+}
+
+TEST_F(Nvram, EveryKeyReadKeepsItsOwnValueAsItGrowsAndShrinks) {
+    constexpr int kKeys = 1000;  // several keys to a bucket of the kept values
+    std::vector<const char *> kept;
+    for (int i = 0; i < kKeys; ++i) {
+        std::string name = "k" + std::to_string(i);
+        ASSERT_EQ(0, nvram_set(name.c_str(), std::to_string(i * 7).c_str()));
+        kept.push_back(nvram_get(name.c_str()));
+    }
+    for (int i = 0; i < kKeys; ++i)
+        ASSERT_STREQ(std::to_string(i * 7).c_str(), kept[i]) << "k" << i;
+    std::string longer(3000, 'L');
+    ASSERT_EQ(0, nvram_set("k5", longer.c_str()));
+    EXPECT_EQ(longer, nvram_get("k5"));
+    ASSERT_EQ(0, nvram_set("k5", "s"));
+    EXPECT_STREQ("s", nvram_get("k5"));
+    ASSERT_EQ(0, nvram_unset("k5"));
+    EXPECT_EQ(nullptr, nvram_get("k5"));
+    EXPECT_STREQ("42", nvram_get("k6"));
+}
+
+TEST_F(Nvram, UnreachableWorkingStoreSaysWhyOnceAndEveryCallFails) {
+    ASSERT_EQ(0, mkdir(root_.host("/tmp/nvram").c_str(), 0755));
+    ASSERT_EQ(0, mkdir(root_.host("/tmp/nvram/working").c_str(), 0755));  // not a file
+    EXPECT_EQ(nullptr, nvram_get("lan_ipaddr"));
+    EXPECT_EQ(-EIO, nvram_set("lan_ipaddr", "192.168.1.1"));
+    EXPECT_EQ(-EIO, nvram_commit());
+    EXPECT_EQ("nvram: working store " + root_.host("/tmp/nvram/working") + ": Is a directory\n",
+              read_file(root_.host("/dev/console")));
 }
 
 TEST_F(Nvram, UnsetRemovesAndBadNamesAreRefused) {
@@ -138,35 +173,58 @@ TEST_F(Nvram, DamagedCommittedStoreStartsEmptyAndSaysSo) {
     EXPECT_STREQ("1", nvram_get("fresh"));
 }
 
+// Each writer is killed at a random instant after it reports its first completed commit, so
+// the property holds however slow the host is: every round has something committed to lose.
 TEST_F(Nvram, WriterKilledDuringCommitsLeavesALoadableStore) {
     std::string filler(400, 'f');
     for (int i = 0; i < 60; ++i)
         ASSERT_EQ(0, nvram_set(("fill" + std::to_string(i)).c_str(), filler.c_str()));
     ASSERT_EQ(0, nvram_commit());
     const std::string committed = root_.host("/flash/nvram");
-    for (int round = 0; round < 20; ++round) {
-        pid_t writer = fork_child([round] {
+    const unsigned seed = static_cast<unsigned>(time(nullptr));
+    std::mt19937 random(seed);
+    constexpr int kRounds = 20;
+    for (int round = 0; round < kRounds; ++round) {
+        int report[2];
+        ASSERT_EQ(0, pipe(report));
+        pid_t writer = fork_child([round, &report] {
+            close(report[0]);
             for (int i = 0;; ++i) {
-                nvram_set("gen", std::to_string(round * 100000 + i).c_str());
-                nvram_commit();
+                if (nvram_set("gen", std::to_string(round * 100000 + i).c_str()) != 0) return 1;
+                if (nvram_commit() != 0) return 2;
+                if (report[1] >= 0) {
+                    if (write(report[1], "c", 1) != 1) return 3;
+                    close(report[1]);
+                    report[1] = -1;
+                }
             }
             return 0;
         });
-        usleep(2000 + 1500 * (round % 7));
+        close(report[1]);
+        pollfd committed_once = {report[0], POLLIN, 0};
+        ASSERT_EQ(1, poll(&committed_once, 1, 60000)) << "round " << round;
+        char byte = 0;
+        ASSERT_EQ(1, read(report[0], &byte, 1)) << "writer failed before its first commit";
+        close(report[0]);
+        usleep(std::uniform_int_distribution<unsigned>(0, 20000)(random));
         kill(writer, SIGKILL);
-        testsupport::wait_child(writer, 10000);
+        int status = testsupport::wait_child(writer, 60000);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "writer stopped on its own, status " << status;
 
         std::string image = read_file(committed);
         auto area = std::make_unique<NvramArea>();
         ASSERT_EQ(0, nvram_image_decode(reinterpret_cast<const uint8_t *>(image.data()),
                                         image.size(), *area))
-            << "round " << round;
+            << "round " << round << ", seed " << seed;
         ASSERT_NE(nullptr, nvram_get("fill59")) << "working store damaged in round " << round;
     }
     nvram_testing_forget();
     ASSERT_EQ(0, std::remove(root_.host("/tmp/nvram/working").c_str()));
     EXPECT_NE(nullptr, nvram_get("fill0"));
-    EXPECT_NE(nullptr, nvram_get("gen"));  // the killed writers did complete commits
+    // The last writer completed a commit before it was killed: the store holds its generation.
+    const char *gen = nvram_get("gen");
+    ASSERT_NE(nullptr, gen);
+    EXPECT_GE(std::atoi(gen), (kRounds - 1) * 100000) << "seed " << seed;
     EXPECT_EQ(std::string::npos, read_file(root_.host("/dev/console")).find("damaged"));
 }
 

@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <cstring>
+
 #include "platform/console.h"
 #include "platform/nvram.h"
 #include "platform/process.h"
@@ -47,6 +49,17 @@ void take_ack(rcm_session *s, const rcm_header &h) {
 void reboot_router() {
     signal_init(SIGTERM);
     env_reboot_wait();
+}
+
+// Reboots only once the working store is safe in flash: a reboot after a failed commit would
+// throw away the configuration the server just sent.
+void commit_then_reboot(const char *what) {
+    if (int rc = nvram_commit(); rc < 0) {
+        console_printf_limited("rmagent: %s: nvram commit failed (%s), not rebooting\n", what,
+                               strerror(-rc));
+        return;
+    }
+    reboot_router();
 }
 
 }  // namespace
@@ -100,13 +113,16 @@ void rcm_generic_func(rcm_session *s) {
     if (rcm_parse_header(s->rx_buf, static_cast<size_t>(s->rx_len), &h) == kRcmTooShort) return;
     switch (h.oid) {
         case kOidCommitReboot:
-            nvram_commit();
-            reboot_router();
+            commit_then_reboot("commit and reboot");
             break;
         case kOidRestoreDefaults:
-            nvram_set("restore_defaults", "1");
-            nvram_commit();
-            reboot_router();
+            if (int rc = nvram_set("restore_defaults", "1"); rc < 0) {
+                console_printf_limited(
+                    "rmagent: restore defaults: cannot set the flag (%s), not rebooting\n",
+                    strerror(-rc));
+                break;
+            }
+            commit_then_reboot("restore defaults");
             break;
         case kOidSendStatus:
             rcm_debug("\nSend status to server ... \n");

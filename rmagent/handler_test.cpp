@@ -160,6 +160,25 @@ TEST_F(RequestTest, CommitAndRebootCommitsTheWorkingStore) {
     EXPECT_NE(std::string::npos, committed().find("hostname=kept"));
 }
 
+// A commit that fails (here "/flash" is a plain file) must not be followed by the reboot: the
+// server's configuration would be lost with the working store.
+TEST_F(RequestTest, RebootRequestsAfterAFailedCommitSayWhyAndDoNotReboot) {
+    testsupport::write_file(root_.host("/flash"), "not a directory");
+    pid_t init = start_init();
+    deliver(FakeServer::request(0x0102, 0, 10));
+    deliver(FakeServer::request(0x0103, 0, 11));
+    EXPECT_EQ(0, reboots_);
+    EXPECT_EQ(2u, acks().size());
+    EXPECT_NE(std::string::npos,
+              console().find("rmagent: commit and reboot: nvram commit failed (Not a directory), "
+                             "not rebooting\n"));
+    EXPECT_NE(std::string::npos,
+              console().find("rmagent: restore defaults: nvram commit failed (Not a directory), "
+                             "not rebooting\n"));
+    kill(init, SIGKILL);
+    EXPECT_EQ(SIGKILL, wait_signal(init));  // init got no SIGTERM before this one
+}
+
 TEST_F(RequestTest, SendStatusSendsTheStatusBatchesAfterTheAck) {
     deliver(FakeServer::request(0x0104, 0, 3));
     ASSERT_FALSE(server_.got.empty());

@@ -8,8 +8,9 @@ jobs=$(nproc)
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$jobs" >/dev/null
 cmake --preset mips >/dev/null
-cmake --build --preset mips -j "$jobs" --target modemd >/dev/null
-cmake --build --preset mips -j "$jobs" --target rmagent >/dev/null
+programs=$(cat build-mips/product_programs.txt)
+# shellcheck disable=SC2086  # one target per word
+cmake --build --preset mips -j "$jobs" --target $programs >/dev/null
 
 row() { printf '| %-52s | %-24s | %-14s |\n' "$1" "$2" "$3"; }
 
@@ -22,7 +23,16 @@ build-bench/bin/serbridge_bench 2000
 build-bench/bin/sierra_rssi_bench 3000
 build-bench/bin/diag_decode_bench 32
 build-bench/bin/diag_roundtrip_bench 2000
-row "modemd binary, MIPS, stripped" "$(stat -c %s build-mips/bin/modemd) bytes" "small"
 row "modemd binary, native, stripped" "$(stat -c %s build-bench/bin/modemd) bytes" ""
-row "rmagent binary, MIPS, stripped" "$(stat -c %s build-mips/bin/rmagent) bytes" "small"
+# Every product program as the board carries it: stripped size and the shared libraries it
+# needs (libstdc++ must not be among them).
+stripped=$(mktemp)
+trap 'rm -f "$stripped"' EXIT
+for p in $programs; do
+    mipsel-linux-gnu-strip -o "$stripped" "build-mips/bin/$p"
+    needed=$(mipsel-linux-gnu-readelf -d "build-mips/bin/$p" |
+        sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+    row "$p binary, MIPS, stripped; needs ${needed% }" "$(stat -c %s "$stripped") bytes" \
+        "no libstdc++"
+done
 echo

@@ -1,5 +1,6 @@
 #include "serbridge/log.h"
 
+#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -18,6 +19,30 @@ char line[1024];
 
 namespace {
 
+constexpr char kLogPath[] = "/var/log/serbridge.log";
+constexpr char kOldLogPath[] = "/var/log/serbridge.log.old";
+long g_logfile_size;  // bytes in the log file, counted as they are written
+
+FILE *open_logfile() {
+    RouterPath path(kLogPath);
+    FILE *f = path.ok() ? fopen(path.c_str(), "ae") : nullptr;
+    if (!f) return nullptr;
+    // Line-buffered: the bridge runs until it is killed, and its trace must be on file by then.
+    setvbuf(f, nullptr, _IOLBF, 0);
+    struct stat st;
+    g_logfile_size = fstat(fileno(f), &st) == 0 ? static_cast<long>(st.st_size) : 0;
+    return f;
+}
+
+// Starts a fresh log file, keeping the full one as the ".old" file. When no fresh file can
+// be opened the trace goes on to syslog only.
+void rotate_logfile() {
+    fclose(logfile);
+    RouterPath path(kLogPath), old_path(kOldLogPath);
+    if (path.ok() && old_path.ok()) rename(path.c_str(), old_path.c_str());
+    logfile = open_logfile();
+}
+
 void poe_log(bridge_ctx *ctx, int level, const char *fmt, va_list ap) {
     char buf[257];  // 255 characters, a newline and the NUL
     int n = vpoe_slprintf(buf, 256, fmt, ap);
@@ -34,12 +59,8 @@ void poe_log(bridge_ctx *ctx, int level, const char *fmt, va_list ap) {
 int log_open(void) {
     router_openlog("serbridge", LOG_PID | LOG_NDELAY, LOG_LOCAL2);
     router_setlogmask(LOG_UPTO(LOG_INFO));
-    RouterPath path("/var/log/serbridge.log");
-    logfile = path.ok() ? fopen(path.c_str(), "ae") : nullptr;
-    if (!logfile) return -1;
-    // Line-buffered: the bridge runs until it is killed, and its trace must be on file by then.
-    setvbuf(logfile, nullptr, _IOLBF, 0);
-    return 0;
+    logfile = open_logfile();
+    return logfile ? 0 : -1;
 }
 
 #define POE_LOG_FN(name, level)                        \
@@ -69,7 +90,12 @@ void loginfo(const char *fmt, ...) {
     vpoe_slprintf_reduced(line, sizeof line, fmt, ap);
     va_end(ap);
     if (to_log) router_syslog(LOG_INFO, "%s", line);
-    if (to_logfile && logfile) fprintf(logfile, "%s\n", line);
+    if (!to_logfile || !logfile) return;
+    long bytes = static_cast<long>(strlen(line)) + 1;  // what fprintf() writes below
+    if (g_logfile_size > 0 && g_logfile_size + bytes > kLogFileLimit) rotate_logfile();
+    if (!logfile) return;
+    fprintf(logfile, "%s\n", line);
+    g_logfile_size += bytes;
 }
 
 void poe_die(int status) {

@@ -11,6 +11,11 @@ extern FILE *logfile;
 extern int log_to_fd;  // where poe_* messages are copied; -1 after a short write
 extern char line[1024];
 
+// The log file lives in RAM on the board and line noise makes a trace line per read: past
+// this size it is renamed "/var/log/serbridge.log.old" (replacing the one before) and a fresh
+// file is started, so the trace never takes more than twice this.
+inline constexpr long kLogFileLimit = 512 * 1024;
+
 // Opens syslog (identity "serbridge", local2, emergency to info) and appends to the log file.
 // Returns -1 when the log file cannot be opened.
 [[nodiscard]] int log_open(void);

@@ -164,6 +164,32 @@ TEST_F(Logging, TraceLinesEndWithANewlineOfTheirOwn) {
     EXPECT_EQ("receive ATZ\r \nbuild on Jan  1 2030-10:00:00 \n\n%X 5\n", log_text());
 }
 
+// Line noise makes a trace line per read: the file is renamed ".old" past its limit.
+TEST_F(Logging, LogFileIsRenamedOldPastItsLimitAndAFreshOneStarted) {
+    // A file left by an earlier run, already at the limit: the first line starts a fresh one.
+    testsupport::write_file(root_.host("/var/log/serbridge.log"), std::string(kLogFileLimit, 'e'));
+    fclose(logfile);
+    ASSERT_EQ(0, log_open());
+    const std::string noise(1000, 'n');
+    const long lines = 2 * kLogFileLimit / 1001 + 50;  // two renames
+    char text_line[1008];
+    for (long i = 0; i < lines; ++i) {
+        snprintf(text_line, sizeof text_line, "%06ld %s", i, noise.c_str());
+        loginfo("%s", text_line);
+    }
+    std::string old_text = read_file(root_.host("/var/log/serbridge.log.old"));
+    std::string text = log_text();
+    EXPECT_LE(old_text.size(), static_cast<size_t>(kLogFileLimit));
+    EXPECT_LE(text.size(), static_cast<size_t>(kLogFileLimit));
+    ASSERT_EQ(0u, old_text.size() % 1008);  // whole lines only, none of the earlier run's
+    ASSERT_EQ(0u, text.size() % 1008);
+    // Nothing lost at the second rename: the fresh file goes on where the old one stops.
+    long last_old = std::stol(old_text.substr(old_text.size() - 1008, 6));
+    EXPECT_EQ(last_old + 1, std::stol(text.substr(0, 6)));
+    EXPECT_EQ(lines - 1, std::stol(text.substr(text.size() - 1008, 6)));
+    EXPECT_EQ(static_cast<size_t>(lines - last_old - 1) * 1008, text.size());
+}
+
 TEST_F(Logging, TraceIsCutAt1023Characters) {
     std::string big(1500, 'y');
     loginfo("%s", big.c_str());

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,9 +28,11 @@ class RawClient {
     RawClient() {
         key_ = unused_ipc_key();
         qid_ = msgget(key_, IPC_CREAT | IPC_EXCL | 0600);
+        reply_key = key_;
     }
     ~RawClient() { msgctl(qid_, IPC_RMID, nullptr); }
     int key() const { return key_; }
+    int reply_key = 0;  // the reply key the requests name; set to this client's own queue
 
     bool send(int server_key, long mtype, uint16_t cmd, size_t text_len, uint32_t len = 16) {
         struct {
@@ -39,7 +42,7 @@ class RawClient {
         msgcmd &m = big.m;
         if (text_len > sizeof big - sizeof(long)) return false;
         m.mtype = mtype;
-        msgcmd_set_keyid(m, key_);
+        msgcmd_set_keyid(m, reply_key);
         m.text[4] = 0x11;
         m.text[7] = 0x44;
         m.text[10] = 0x55;
@@ -121,6 +124,37 @@ TEST_F(Modemd, UnhandledCommandGetsResult2WithEveryHeaderFieldEchoed) {
     EXPECT_EQ(0x66, m.text[11]);
     EXPECT_EQ(12u, msgcmd_len(m));
     EXPECT_EQ(kResultNoHandler, msgcmd_result(m));
+}
+
+// The queues with key 0 (IPC_PRIVATE) that `pid` last sent to, from /proc/sysvipc/msg.
+std::vector<int> private_queues_sent_to_by(pid_t pid) {
+    std::vector<int> ids;
+    std::istringstream table(read_file("/proc/sysvipc/msg"));
+    std::string header;
+    std::getline(table, header);
+    long key, msqid, perms, cbytes, qnum, lspid;
+    while (table >> key >> msqid >> perms >> cbytes >> qnum >> lspid) {
+        if (key == 0 && lspid == pid) ids.push_back(static_cast<int>(msqid));
+        table.ignore(1024, '\n');
+    }
+    return ids;
+}
+
+TEST_F(Modemd, RequestNamingReplyKey0GetsNoReplyAndCreatesNoQueue) {
+    start({"-d"});
+    RawClient careless, client;
+    careless.reply_key = 0;
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(careless.send(key_, 1, 999, 24));
+    ASSERT_TRUE(client.send(key_, 2, 999, 24));  // answered after the five were taken
+    msgcmd m;
+    ASSERT_EQ(20, client.receive(&m, 10000));
+    std::vector<int> leaked = private_queues_sent_to_by(pid_);
+    for (int id : leaked)
+        msgctl(id, IPC_RMID, nullptr);
+    EXPECT_TRUE(leaked.empty()) << leaked.size() << " private queue(s) created for replies";
+    EXPECT_NE(std::string::npos, read_file(out_).find("modemd: command 999 names reply key 0: "
+                                                      "dropped\n"));
 }
 
 TEST_F(Modemd, RequestOf23TextBytesIsDroppedAnd24IsAnswered) {

@@ -170,7 +170,9 @@ Bytes CardSim::unstuff(const Bytes &segment) const {
 
 void CardSim::send_frame(const Bytes &decoded) {
     std::string fault;
-    if (fault_count_ > 0) {
+    if (fault_after_ > 0) {
+        --fault_after_;
+    } else if (fault_count_ > 0) {
         fault = fault_;
         --fault_count_;
         note("fault " + fault);
@@ -276,6 +278,7 @@ std::string CardSim::control(const std::string &line) {
         if (!known) return "unknown fault " + w[1];
         fault_ = w[1];
         fault_count_ = w[1] == "none" ? 0 : (w.size() > 2 ? atoi(w[2].c_str()) : 1);
+        fault_after_ = w.size() > 3 ? atoi(w[3].c_str()) : 0;
         return "";
     }
     if (w[0] == "vanish") {

@@ -8,10 +8,12 @@
 // Control lines (control()), one command each; numbers in hex unless said otherwise, HEX is
 // pairs of hex digits:
 //   all families
-//     fault NAME [COUNT]  the next COUNT (decimal, default 1) frames the card sends: none,
-//                         noanswer, short (15 raw bytes), wrongtype, notice (a notification
-//                         instead of the answer), badcrc, split (two writes 1 s apart),
-//                         vanish (the pty is closed instead)
+//     fault NAME [COUNT [AFTER]]
+//                         the next COUNT (decimal, default 1) frames the card sends, after
+//                         AFTER good ones (decimal, default 0): none, noanswer, short (15 raw
+//                         bytes), wrongtype, notice (a notification instead of the answer),
+//                         badcrc, split (two writes 1 s apart), vanish (the pty is closed
+//                         instead)
 //     vanish              closes the pty now, as when the card is pulled out
 //     raw HEX             writes the bytes as they are
 //   sierra
@@ -128,6 +130,7 @@ class CardSim {
 
     std::string fault_;
     int fault_count_ = 0;
+    int fault_after_ = 0;  // good frames still to send before the fault starts
     Bytes tail_;
     long tail_due_ms_ = 0;
 
