@@ -171,15 +171,12 @@ int deskmgrp_rw_handler(fd_desc *desc) {
         refusal = "read fail .... \n";
     } else {
         console_printf("len = %d \n", static_cast<int>(n));
-        // The length field is only compared, never used to copy or read.
-        if (!deskmgr_header_decode(buf, static_cast<size_t>(n), &h)) {
-            refusal = "too short packet .. \n";
-        } else if (static_cast<uint32_t>(n) < h.length) {
-            refusal = "mismatch length packet .. \n";
-        } else {
+        deskmgr_verdict v = deskmgr_check(buf, static_cast<size_t>(n), &h);
+        if (v == kDeskmgrTake || v == kDeskmgrNotRequest)
             console_printf("msg_hdr->type = %02x (%d) \n", h.type, h.type);
-            if (h.type != kDeskmgrRequest) refusal = "We are only to accept request packet \n";
-        }
+        if (v == kDeskmgrShort) refusal = "too short packet .. \n";
+        if (v == kDeskmgrMismatch) refusal = "mismatch length packet .. \n";
+        if (v == kDeskmgrNotRequest) refusal = "We are only to accept request packet \n";
     }
     if (refusal) {
         console_printf("%s", refusal);
@@ -189,6 +186,12 @@ int deskmgrp_rw_handler(fd_desc *desc) {
     if (deskmgr_msg_dispatch(desc, buf, static_cast<size_t>(n)) < 0)
         console_printf("unknown command %d, no response \n", h.command);
     return 0;
+}
+
+deskmgr_verdict deskmgr_check(const uint8_t *msg, size_t n, deskmgr_header *h) {
+    if (!deskmgr_header_decode(msg, n, h)) return kDeskmgrShort;
+    if (n < h->length) return kDeskmgrMismatch;
+    return h->type == kDeskmgrRequest ? kDeskmgrTake : kDeskmgrNotRequest;
 }
 
 int deskmgr_msg_dispatch(fd_desc *desc, const uint8_t *msg, size_t len) {

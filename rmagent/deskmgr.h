@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/lan_records.h"
 #include "platform/eventloop.h"
 
 // At most this many connections at once; a further one is accepted and closed at once.
@@ -26,6 +27,16 @@ int deskmgrp_rw_handler(fd_desc *desc);
 // Runs the command of `msg` (a checked request of `len` bytes) from deskmgr_command_table;
 // -1 when no row has its code.
 [[nodiscard]] int deskmgr_msg_dispatch(fd_desc *desc, const uint8_t *msg, size_t len);
+
+// What one read of `n` bytes is: a request to dispatch (`*h` filled), or the reason the
+// connection is closed. The header's length is only compared with `n`, never used to copy.
+enum deskmgr_verdict {
+    kDeskmgrTake,        // a request
+    kDeskmgrShort,       // "too short packet .. "
+    kDeskmgrMismatch,    // "mismatch length packet .. "
+    kDeskmgrNotRequest,  // "We are only to accept request packet "
+};
+[[nodiscard]] deskmgr_verdict deskmgr_check(const uint8_t *msg, size_t n, deskmgr_header *h);
 
 // Connections open now.
 int deskmgr_connections(void);
