@@ -143,7 +143,15 @@ int deskmgr_open(int type) {
 int deskmgr_handler(fd_desc *desc) {
     console_printf("call deskmgr_handler ... \n");
     int fd = accept4(desc->fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        // A datagram socket (type 1) has nothing to accept: its datagram is dropped, or it
+        // would stay readable and the loop would spin on it.
+        if (errno == EOPNOTSUPP) {
+            uint8_t drop[1];
+            (void)recv(desc->fd, drop, sizeof drop, MSG_DONTWAIT);  // dropped on purpose
+        }
+        return -1;
+    }
     console_printf("recevie connect request ! \n");
     if (nconns >= kDeskmgrMaxConnections) {
         console_printf("too many connections (%d), closing the new one \n", nconns);

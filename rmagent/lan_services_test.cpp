@@ -271,6 +271,19 @@ TEST_F(LanTest, OpeningFailuresSayWhy) {
     EXPECT_NE(std::string::npos, console().find("Unknown socket type 3 \n"));
     EXPECT_EQ(-1, scantools_open(2));
     EXPECT_NE(std::string::npos, console().find("Unknown socket type 2 \n"));
+    // A datagram socket (not used by the agent): a datagram on it is dropped, not spun on.
+    setenv("RMAGENT_DESKMGR_PORT", "0", 1);
+    int udp = deskmgr_open(1);
+    ASSERT_GE(udp, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(bound_port(udp));
+    ASSERT_EQ(1, sendto(client_, "x", 1, 0, reinterpret_cast<sockaddr *>(&a), sizeof a));
+    ASSERT_TRUE(pump_until([&] { return !readable(udp, 0) && console().find("call deskmgr_handler") != std::string::npos; }));
+    EXPECT_EQ(0, eventloop_step(0)) << "nothing left to handle";
+    EXPECT_EQ(0, unregister_fd_desc(udp));
+    close(udp);
     // The port is taken by a listener of our own.
     setenv("RMAGENT_DESKMGR_PORT", std::to_string(bound_port(desk_)).c_str(), 1);
     EXPECT_EQ(-1, deskmgr_open(2));

@@ -32,11 +32,11 @@ struct RouterInfo {
 
 // Reply parsers: true when `data[0..len)` is exactly a 696-byte information reply (signature
 // 0xBA, opcode 2) / set reply (opcode 4); otherwise false with the reason in `why`.
-bool lan_parse_info_reply(const uint8_t *data, size_t len, RouterInfo *out, std::string *why);
-bool lan_parse_set_reply(const uint8_t *data, size_t len, std::string *why);
+[[nodiscard]] bool lan_parse_info_reply(const uint8_t *data, size_t len, RouterInfo *out, std::string *why);
+[[nodiscard]] bool lan_parse_set_reply(const uint8_t *data, size_t len, std::string *why);
 // The 16-byte response to the request whose header is `request`: it must echo the request
 // (tag, command, spare byte) with type 2 and length 16.
-bool lan_parse_deskmgr_response(const uint8_t *data, size_t len, const uint8_t request[12],
+[[nodiscard]] bool lan_parse_deskmgr_response(const uint8_t *data, size_t len, const uint8_t request[12],
                                 uint32_t *result, std::string *why);
 
 // One line for a person: address, model, MAC, LAN address and netmask, reconnect interval
@@ -58,14 +58,14 @@ struct LanSet {
 // Finds routers at `to` (a router or a broadcast address): asks once a second and collects
 // the replies (one per address) until `timeout_ms` passes, or until the first for a unicast
 // address. kLanOk with at least one router; `notes` gets a line per malformed reply.
-LanStatus lan_find(const sockaddr_in &to, int timeout_ms, std::vector<RouterInfo> *found,
+[[nodiscard]] LanStatus lan_find(const sockaddr_in &to, int timeout_ms, std::vector<RouterInfo> *found,
                    std::vector<std::string> *notes);
 
 // Sends the set to the one router at `to` and waits for its set reply. kLanUsage (nothing
 // sent) for a broadcast address or a figure the router would refuse; `why` says what.
-LanStatus lan_set(const sockaddr_in &to, const LanSet &set, int timeout_ms, std::string *why);
+[[nodiscard]] LanStatus lan_set(const sockaddr_in &to, const LanSet &set, int timeout_ms, std::string *why);
 
 // Desktop-manager command 1 (up), 2 (down) or 3 (state) to the router at `to`; `result` is
 // the router's result field.
-LanStatus lan_wan(const sockaddr_in &to, uint16_t command, int timeout_ms, uint32_t *result,
+[[nodiscard]] LanStatus lan_wan(const sockaddr_in &to, uint16_t command, int timeout_ms, uint32_t *result,
                   std::string *why);
