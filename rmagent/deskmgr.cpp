@@ -173,21 +173,33 @@ int deskmgrp_rw_handler(fd_desc *desc) {
     uint8_t buf[1024];
     ssize_t n = read(fd, buf, sizeof buf);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
-    const char *refusal = nullptr;
     deskmgr_header h{};
+    // Each refusal keeps its own literal line, so that a rate limit by format holds back
+    // each kind apart.
+    bool refused = true;
     if (n <= 0) {
-        refusal = "read fail .... \n";
+        console_printf("read fail .... \n");
     } else {
         console_printf("len = %d \n", static_cast<int>(n));
         deskmgr_verdict v = deskmgr_check(buf, static_cast<size_t>(n), &h);
         if (v == kDeskmgrTake || v == kDeskmgrNotRequest)
             console_printf("msg_hdr->type = %02x (%d) \n", h.type, h.type);
-        if (v == kDeskmgrShort) refusal = "too short packet .. \n";
-        if (v == kDeskmgrMismatch) refusal = "mismatch length packet .. \n";
-        if (v == kDeskmgrNotRequest) refusal = "We are only to accept request packet \n";
+        switch (v) {
+            case kDeskmgrShort:
+                console_printf("too short packet .. \n");
+                break;
+            case kDeskmgrMismatch:
+                console_printf("mismatch length packet .. \n");
+                break;
+            case kDeskmgrNotRequest:
+                console_printf("We are only to accept request packet \n");
+                break;
+            case kDeskmgrTake:
+                refused = false;
+                break;
+        }
     }
-    if (refusal) {
-        console_printf("%s", refusal);
+    if (refused) {
         close_connection(fd);
         return -1;
     }
