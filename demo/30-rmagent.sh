@@ -48,6 +48,7 @@ show_new() {
 
 say "rmagent -d -s 127.0.0.1 -m demo.example: registration, then the configuration and status batches"
 start rmagent env RMAGENT_PORT=0 RMAGENT_ADDR=127.0.0.1 RMAGENT_SERVER_PORT="$RCM_PORT" \
+  RMAGENT_DESKMGR_PORT=0 RMAGENT_DISCOVERY_PORT=0 \
   RMAGENT_SYSLOG_KEY="$RING_KEY" PATH="$ROUTER_ROOT/demo-bin:$PATH" \
   rmagent -d -s 127.0.0.1 -m demo.example
 wait_for 20 grep -q wl0_sta_maxunit "$ROUTER_ROOT/rcmserver.out"

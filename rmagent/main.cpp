@@ -12,8 +12,10 @@
 #include "platform/env.h"
 #include "platform/eventloop.h"
 #include "platform/netaddr.h"
+#include "rmagent/deskmgr.h"
 #include "rmagent/ports.h"
 #include "rmagent/register.h"
+#include "rmagent/scantools.h"
 #include "rmagent/session.h"
 
 int main(int argc, char **argv) {
@@ -47,7 +49,8 @@ int main(int argc, char **argv) {
     int server_port = rcm_env_port("RMAGENT_SERVER_PORT", kRcmServerPort);
     in_addr bind_addr;
     if (server_port < 0 || rcm_syslog_key() < 0 || rcm_env_port("RMAGENT_PORT", 0) < 0 ||
-        !rcm_bind_addr(&bind_addr)) {
+        !rcm_bind_addr(&bind_addr) || rcm_env_port("RMAGENT_DESKMGR_PORT", 0) < 0 ||
+        rcm_env_port("RMAGENT_DISCOVERY_PORT", 0) < 0) {
         fprintf(stderr, "rmagent: bad RMAGENT_* port, address or key in the environment\n");
         return 1;
     }
@@ -66,6 +69,10 @@ int main(int argc, char **argv) {
     }
     snprintf(s->domain, sizeof s->domain, "%s", domain);
     if (s->server.sin_addr.s_addr == 0) return 1;
+    // The LAN services first; the agent carries on without one that cannot be opened (its
+    // console line says why).
+    (void)deskmgr_open(2);
+    (void)scantools_open(1);
     rcm_open(s);
     do_fd();
     return 0;
