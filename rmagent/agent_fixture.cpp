@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "platform/console_testing.h"
 #include "platform/eventloop.h"
 #include "platform/eventloop_testing.h"
 #include "platform/nvram.h"
@@ -116,6 +117,7 @@ void AgentTest::SetUp() {
     g_test = this;
     g_server = &server_;
     nvram_testing_forget();
+    console_testing_forget();  // no rate-limit counts carried over from an earlier test
     eventloop_reset();
     // Each of the agent's blocking waits first lets the fake server answer.
     env_.on_wait = [](int, int) {

@@ -40,7 +40,7 @@ bool respond(int fd, const deskmgr_header &req, uint32_t result) {
     deskmgr_response_encode(req, result, out);
     ssize_t n = send(fd, out, sizeof out, MSG_NOSIGNAL);
     if (n == static_cast<ssize_t>(sizeof out)) return true;
-    console_printf("deskmgr: response not sent (%d) \n", static_cast<int>(n));
+    console_printf_limited("deskmgr: response not sent (%d) \n", static_cast<int>(n));
     return false;
 }
 
@@ -55,19 +55,19 @@ uint32_t set_action(const char *action) {
 }
 
 int wwan_connect(fd_desc *desc, const deskmgr_header &req) {
-    console_printf("receive a wwan_connect request ! \n");
-    if (respond(desc->fd, req, set_action("start"))) console_printf("send response packet ! \n");
+    console_printf_limited("receive a wwan_connect request ! \n");
+    if (respond(desc->fd, req, set_action("start"))) console_printf_limited("send response packet ! \n");
     return 0;
 }
 
 int wwan_disconnect(fd_desc *desc, const deskmgr_header &req) {
-    console_printf("receive a wwan_disconnect request ! \n");
+    console_printf_limited("receive a wwan_disconnect request ! \n");
     (void)respond(desc->fd, req, set_action("stop"));  // a failed send has its console line
     return 0;
 }
 
 int wwan_status(fd_desc *desc, const deskmgr_header &req) {
-    console_printf("receive a status request ! \n");
+    console_printf_limited("receive a status request ! \n");
     const char *status = nvram_get("wan0_status");
     (void)respond(desc->fd, req, status && strcmp(status, "down") == 0 ? 1 : 2);
     return 0;
@@ -141,7 +141,7 @@ int deskmgr_open(int type) {
 }
 
 int deskmgr_handler(fd_desc *desc) {
-    console_printf("call deskmgr_handler ... \n");
+    console_printf_limited("call deskmgr_handler ... \n");
     int fd = accept4(desc->fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
         // A datagram socket (type 1) has nothing to accept: its datagram is dropped, or it
@@ -152,14 +152,14 @@ int deskmgr_handler(fd_desc *desc) {
         }
         return -1;
     }
-    console_printf("recevie connect request ! \n");
+    console_printf_limited("recevie connect request ! \n");
     if (nconns >= kDeskmgrMaxConnections) {
-        console_printf("too many connections (%d), closing the new one \n", nconns);
+        console_printf_limited("too many connections (%d), closing the new one \n", nconns);
         close(fd);
         return -1;
     }
     if (register_fd_desc(fd, deskmgrp_rw_handler, nullptr) < 0) {
-        console_printf("deskmgr: no room in the event loop, closing the connection \n");
+        console_printf_limited("deskmgr: no room in the event loop, closing the connection \n");
         close(fd);
         return -1;
     }
@@ -168,7 +168,7 @@ int deskmgr_handler(fd_desc *desc) {
 }
 
 int deskmgrp_rw_handler(fd_desc *desc) {
-    console_printf("call deskmgrp_rw_handler ... \n");
+    console_printf_limited("call deskmgrp_rw_handler ... \n");
     int fd = desc->fd;
     uint8_t buf[1024];
     ssize_t n = read(fd, buf, sizeof buf);
@@ -178,21 +178,21 @@ int deskmgrp_rw_handler(fd_desc *desc) {
     // each kind apart.
     bool refused = true;
     if (n <= 0) {
-        console_printf("read fail .... \n");
+        console_printf_limited("read fail .... \n");
     } else {
-        console_printf("len = %d \n", static_cast<int>(n));
+        console_printf_limited("len = %d \n", static_cast<int>(n));
         deskmgr_verdict v = deskmgr_check(buf, static_cast<size_t>(n), &h);
         if (v == kDeskmgrTake || v == kDeskmgrNotRequest)
-            console_printf("msg_hdr->type = %02x (%d) \n", h.type, h.type);
+            console_printf_limited("msg_hdr->type = %02x (%d) \n", h.type, h.type);
         switch (v) {
             case kDeskmgrShort:
-                console_printf("too short packet .. \n");
+                console_printf_limited("too short packet .. \n");
                 break;
             case kDeskmgrMismatch:
-                console_printf("mismatch length packet .. \n");
+                console_printf_limited("mismatch length packet .. \n");
                 break;
             case kDeskmgrNotRequest:
-                console_printf("We are only to accept request packet \n");
+                console_printf_limited("We are only to accept request packet \n");
                 break;
             case kDeskmgrTake:
                 refused = false;
@@ -204,7 +204,7 @@ int deskmgrp_rw_handler(fd_desc *desc) {
         return -1;
     }
     if (deskmgr_msg_dispatch(desc, buf, static_cast<size_t>(n)) < 0)
-        console_printf("unknown command %d, no response \n", h.command);
+        console_printf_limited("unknown command %d, no response \n", h.command);
     return 0;
 }
 

@@ -27,7 +27,7 @@ void send_record(int fd, const uint8_t *rec, const sockaddr_in *to, socklen_t to
                        to_len);
     *all_sent = n == static_cast<ssize_t>(kDiscoveryRecordSize);
     if (!*all_sent)
-        console_printf("sendto %d bytes fail return %d \n", static_cast<int>(kDiscoveryRecordSize),
+        console_printf_limited("sendto %d bytes fail return %d \n", static_cast<int>(kDiscoveryRecordSize),
                        static_cast<int>(n));
 }
 
@@ -83,7 +83,7 @@ int set_fields(fd_desc *desc, const discovery_record &r, const sockaddr_in *to,
     if (!lan_netmask_valid(cur_mask)) cur_mask = facts.netmask;
     const char *refusal = scantools_set_refusal(r, cur_addr, cur_mask);
     if (refusal) {
-        console_printf("set refused, nothing changed: %s \n", refusal);
+        console_printf_limited("set refused, nothing changed: %s \n", refusal);
         return 0;
     }
     if (backup_nvram_init() != 0) {
@@ -200,22 +200,22 @@ int scantools_handler(fd_desc *desc) {
                          &sender_len);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
     if (n <= 0) {
-        console_printf("read fail .... \n");
+        console_printf_limited("read fail .... \n");
         return -1;
     }
     discovery_record r;
     switch (discovery_decode(buf, static_cast<size_t>(n), &r)) {
         case kDiscoveryTooShort:
-            console_printf("too short packet .. \n");
+            console_printf_limited("too short packet .. \n");
             return -1;
         case kDiscoveryBadSignature:
-            console_printf("Unknown Packet\n");
+            console_printf_limited("Unknown Packet\n");
             return -1;
         case kDiscoveryOk:
             break;
     }
     if (scantools_msg_dispatch(desc, buf, static_cast<size_t>(n), &sender, sender_len) < 0) {
-        console_printf("unknown opcode %d, dropped \n", r.opcode);
+        console_printf_limited("unknown opcode %d, dropped \n", r.opcode);
         return -1;
     }
     return 0;
