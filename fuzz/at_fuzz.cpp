@@ -6,9 +6,8 @@
 //
 // Input: mode byte (bit 0: command lines), then reads as pieces; in command mode each piece is
 // the text after "AT" (printable bytes kept).
-#include <sys/socket.h>
-
 #include <strings.h>
+#include <sys/socket.h>
 
 #include <cstring>
 #include <string>

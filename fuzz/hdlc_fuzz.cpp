@@ -5,8 +5,8 @@
 // as do frames of the product's encoder.
 //
 // Input: mode byte (bit 0: raw stream / frames to encode), read size (0: one read), then the
-// raw stream, or frames as u16 length (mod 2100) + bytes, the bit 15 of the length leaving
-// out address and control.
+// raw stream, or frames as u16 length (its bit 15 leaves out address and control; the rest
+// taken mod 2100) and a piece repeated to that length.
 #include <cstring>
 
 #include "common/hdlc.h"
@@ -48,6 +48,14 @@ FuzzBytes encode(const FuzzBytes &frame, bool address_control) {
     return out;
 }
 
+// `pattern` repeated to `len` bytes (zeros for an empty pattern): long frames cost the input
+// two bytes.
+FuzzBytes repeated(const FuzzBytes &pattern, size_t len) {
+    FuzzBytes out(len, 0);
+    for (size_t i = 0; !pattern.empty() && i < len; ++i) out[i] = pattern[i % pattern.size()];
+    return out;
+}
+
 void check_raw(const FuzzBytes &stream, size_t step) {
     uint32_t dropped_whole = 0, dropped_split = 0;
     Seen whole = decode(stream, 0, &dropped_whole);
@@ -60,7 +68,7 @@ void check_built(FuzzInput &in, size_t step) {
     std::vector<FuzzBytes> sent;
     while (in.left() > 0) {
         uint16_t word = in.u16();
-        FuzzBytes frame = in.bytes(word % 2100);
+        FuzzBytes frame = repeated(in.piece(), (word & 0x7FFF) % 2100);
         bool address_control = !(word & 0x8000);
         FuzzBytes line = encode(frame, address_control);
         stream.insert(stream.end(), line.begin(), line.end());

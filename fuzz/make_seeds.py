@@ -76,8 +76,8 @@ write("cns", "empty", u16(2) + bytes([0x7E, 0x7E]))
 lcp = bytes([0xC0, 0x21, 0x01, 0x01, 0x00, 0x04])
 write("hdlc", "lcp-line", b"\x00\x00" + b"\x7e" + stuff(with_fcs(b"\xff\x03" + lcp), True) + b"\x7e")
 write("hdlc", "lcp-split", b"\x00\x03" + b"\x7e" + stuff(with_fcs(b"\xff\x03" + lcp), True) + b"\x7e")
-write("hdlc", "frames", b"\x01\x05" + u16(len(lcp)) + lcp + u16(0x8000 | 8) +
-      bytes([0x00, 0x21, 0x7E, 0x7D, 0x1F, 0x20, 0x7F, 0xFF]))
+write("hdlc", "frames", b"\x01\x05" + u16(len(lcp)) + piece(lcp) + u16(0x8000 | 8) +
+      piece(bytes([0x00, 0x21, 0x7E, 0x7D, 0x1F, 0x20, 0x7F, 0xFF])))
 write("hdlc", "aborted", b"\x00\x00" + bytes([0x7E, 0xFF, 0x03, 0xC0, 0x21, 0x7D, 0x7E, 0x7E]))
 
 # nvram: mode, image or entries.
@@ -197,3 +197,9 @@ write("rcm", "bad-length", b"\x00" + rec(header(0x0101, 0, 5, b"")[:34] + b"\x01
 write("rcm", "reply", b"\x02" + rec(header(1, 1, 0, b"")))
 write("rcm", "built-config", b"\x01" + u16(0x0101) + u16(0) + rec(batch))
 write("rcm", "built-status", b"\x01" + u16(0x8004) + u16(0) + rec(b""))
+# A datagram longer than the agent's buffer: what is past 8192 bytes never arrives.
+big = header(1, 1, 0, bytes(8200 - 36))
+write("rcm", "reply-past-buffer", b"\x02" + rec(big))
+# hdlc: the longest frames, with and without address and control.
+write("hdlc", "longest-frames", b"\x01\x00" + u16(2000) + piece(b"\x00\x21\x45") +
+      u16(0x8000 | 1998) + piece(b"\x00\x21\x45\x45"))

@@ -2,6 +2,10 @@
 // on the command line (subdirectories, such as a regression's "pending/", are not entered) is
 // passed once to the target's LLVMFuzzerTestOneInput. A broken property aborts, which fails
 // the test that runs this. Used by `make test` on every build, the cross build included.
+// 64-bit inode numbers and offsets on the 32-bit board build too: without them readdir() and
+// stat() fail with EOVERFLOW on a large file system, and no input would be found.
+#define _FILE_OFFSET_BITS 64
+
 #include <dirent.h>
 #include <sys/stat.h>
 
