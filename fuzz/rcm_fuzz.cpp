@@ -18,8 +18,11 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "rmagent/cgi.h"
 #include "rmagent/env.h"
 #include "rmagent/handler.h"
 #include "rmagent/protocol.h"
@@ -103,6 +106,31 @@ void check_header(const FuzzBytes &d) {
     FUZZ_CHECK(r == (kRcmHeaderLen + h.payloadlen <= d.size() ? kRcmParsed : kRcmBadLength));
 }
 
+// The name/value batch of a configuration request, as init_cgi takes it apart: every
+// "name=value" string is found with the value of its last occurrence.
+void check_batch(const FuzzBytes &d) {
+    if (d.size() < kRcmHeaderLen + kBatchPrefixLen) return;
+    const uint8_t *text = d.data() + kRcmHeaderLen + kBatchPrefixLen;
+    size_t len = d.size() - kRcmHeaderLen - kBatchPrefixLen;
+    std::vector<char> buf(text, text + len);
+    buf.push_back('\x7F');  // init_cgi ends the last string here
+    FUZZ_CHECK(init_cgi(buf.data(), len) == 0);
+    std::map<std::string, std::string> last;
+    for (size_t i = 0; i < len;) {
+        size_t n = 0;
+        while (i + n < len && text[i + n] != 0) ++n;
+        std::string entry(reinterpret_cast<const char *>(text + i), n);
+        size_t eq = entry.find('=');
+        if (eq != std::string::npos) last[entry.substr(0, eq)] = entry.substr(eq + 1);
+        i += n + 1;
+    }
+    for (const auto &[name, value] : last) {
+        const char *got = get_cgi(name.c_str());
+        FUZZ_CHECK(got && value == got);
+    }
+    init_cgi(nullptr, 0);
+}
+
 // Everything the agent sent since the last look: well-formed agent datagrams; an
 // acknowledgement echoes `request`'s header.
 void check_sent(int server, const FuzzBytes &request) {
@@ -160,6 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     while (in.left() > 0 && count++ < 8) {
         FuzzBytes d = mode & 1 ? built(in, s->seq) : in.bytes(in.u16() % 8300);
         check_header(d);
+        check_batch(d);
         if (sendto(w.server, d.data(), d.size(), 0, reinterpret_cast<sockaddr *>(&w.agent_addr),
                    sizeof w.agent_addr) != static_cast<ssize_t>(d.size()))
             continue;
