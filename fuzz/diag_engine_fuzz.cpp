@@ -98,8 +98,13 @@ bool transaction_status(int s) {
         case kDiagBadSpcMode:
         case kDiagBadMode:
             return true;
+        case kDiagTimeout:
+            // The closing frame settles every transaction at once; only a host so loaded (the
+            // cross build under qemu) that the reader misses the engine's own deadline of 1 or
+            // 5 seconds ends in a time-out. A failed write cannot happen here.
+            return true;
         default:
-            return false;  // a time-out or a failed write cannot happen here
+            return false;
     }
 }
 
