@@ -1,7 +1,7 @@
 # Front door of the project. `make demo` and `make test` do all set-up on a fresh Debian 12.
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test test-native test-mips test-tsan demo bench clean deps check-layers
+.PHONY: all build test test-native test-mips test-tsan demo bench fuzz clean deps check-layers
 
 all: build
 
@@ -43,5 +43,11 @@ demo: build
 bench: deps
 	scripts/bench.sh
 
+# Every fuzz target (clang, libFuzzer) for FUZZ_SECONDS each; inputs that break a target are
+# kept in fuzz/regressions/. `make test` replays the corpora on the ordinary builds.
+FUZZ_SECONDS ?= 10
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
+
 clean:
-	rm -rf build build-asan build-mips build-bench build-tsan
+	rm -rf build build-asan build-mips build-bench build-tsan build-fuzz

@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake make g++ libgtest-dev libbenchmark-dev g++-mipsel-linux-gnu qemu-user \
-libssl-dev libusb-dev ppp strace procps"
+libssl-dev libusb-dev ppp strace procps clang libclang-rt-14-dev"
 
 missing=""
 for p in $packages; do
