@@ -13,7 +13,7 @@ using Bytes = std::vector<uint8_t>;
 Bytes decode(const Bytes &in) {
     Bytes out(in.size());
     size_t len = 0;
-    cns_decode(in.data(), in.size(), out.data(), &len);
+    EXPECT_EQ(static_cast<int>(len), cns_decode(in.data(), in.size(), out.data(), &len));
     out.resize(len);
     return out;
 }

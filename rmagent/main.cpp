@@ -66,7 +66,8 @@ int main(int argc, char **argv) {
     }
     snprintf(s->domain, sizeof s->domain, "%s", domain);
     if (s->server.sin_addr.s_addr == 0) return 1;
-    rcm_open(s);
+    // On failure the debug stream says why; the agent runs on without a server session.
+    (void)rcm_open(s);
     do_fd();
     return 0;
 }

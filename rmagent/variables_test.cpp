@@ -24,7 +24,7 @@ class Variables : public ::testing::Test {
   protected:
     void SetUp() override { nvram_testing_forget(); }
     void TearDown() override {
-        init_cgi(nullptr, 0);
+        EXPECT_EQ(0, init_cgi(nullptr, 0));
         nvram_testing_forget();
     }
     // Applies name=value through the row's setter for `unit`.
@@ -161,7 +161,7 @@ TEST_F(Variables, CgiTableSkipsNulRunsAndStringsWithoutEquals) {
     EXPECT_EQ(4, count_cgi());
     EXPECT_EQ(0, set_cgi("a", "3"));
     EXPECT_STREQ("3", get_cgi("a"));
-    init_cgi(nullptr, 0);
+    EXPECT_EQ(0, init_cgi(nullptr, 0));
     EXPECT_EQ(nullptr, get_cgi("a"));
     EXPECT_EQ(0, count_cgi());
 }
