@@ -77,7 +77,11 @@ int main(int argc, char **argv) {
     o.env = {"MODEMD_QUEUE_KEY=" + std::to_string(key)};
     o.stdout_path = "/dev/null";
     pid_t daemon = spawn_program("modemd", {"-t", "kpc650", "-f", pty.slave}, o);
-    wait_until([&] { return msgget(key, 0) >= 0; }, 10000);
+    if (!wait_until([&] { return msgget(key, 0) >= 0; }, 10000)) {
+        stop_child(daemon);
+        fprintf(stderr, "idle modemd: its queue never appeared\n");
+        return 1;
+    }
     sleep(1);
     long before = context_switches(daemon);
     sleep(static_cast<unsigned>(seconds));

@@ -73,9 +73,11 @@ Result through_serbridge(int count) {
     mkdir(root.host("/var/log").c_str(), 0755);
     mkdir(root.host("/tmp/ppp").c_str(), 0755);
     Pty host_pty, modem_pty;
-    nvram_set("wan_maxentrys", "1");
-    nvram_set("wan0_proto", "4");
-    nvram_set("wan0_devname", modem_pty.slave.c_str());
+    if (nvram_set("wan_maxentrys", "1") != 0 || nvram_set("wan0_proto", "4") != 0 ||
+        nvram_set("wan0_devname", modem_pty.slave.c_str()) != 0) {
+        fprintf(stderr, "serbridge_bench: nvram cannot be set\n");
+        exit(1);
+    }
     std::atomic<bool> stop{false};
     std::thread peer(echo_peer, modem_pty.master, &stop);
     SpawnOptions o;

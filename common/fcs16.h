@@ -19,7 +19,7 @@ inline uint16_t fcs16(const uint8_t *data, size_t len) {
 }
 
 // True when frame[0..len) is data followed by its own check value (low byte first).
-inline bool fcs16_good(const uint8_t *frame, size_t len) {
+[[nodiscard]] inline bool fcs16_good(const uint8_t *frame, size_t len) {
     return len >= 2 && fcs16_update(kFcs16Init, frame, len) == kFcs16Good;
 }
 

@@ -25,7 +25,7 @@ inline constexpr size_t hdlc_encoded_max(size_t len) {
 
 // Frames `frame` into `out`. Returns the bytes written, or 0 when the frame is empty, longer
 // than kHdlcMaxFrame, or `out` is too small.
-size_t hdlc_encode(const uint8_t *frame, size_t len, uint8_t *out, size_t out_size);
+[[nodiscard]] size_t hdlc_encode(const uint8_t *frame, size_t len, uint8_t *out, size_t out_size);
 
 // Called for each good frame; `frame` is valid only during the call.
 typedef void (*hdlc_frame_sink)(void *ctx, const uint8_t *frame, size_t len);

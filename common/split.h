@@ -3,4 +3,4 @@
 
 // Splits `text` in place at every `sep`; empty fields are kept. Stores at most `max_fields`
 // field pointers and returns the number of fields found (which may be larger).
-int split(char *text, char sep, char *fields[], int max_fields);
+[[nodiscard]] int split(char *text, char sep, char *fields[], int max_fields);

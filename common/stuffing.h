@@ -39,8 +39,8 @@ constexpr size_t stuff_frame_max(size_t len, unsigned options) {
 // Escapes src[0..src_len) into dst, stopping at the first byte whose escaped form (one or two
 // bytes) does not fit dst_cap. Returns the bytes written; *consumed (when not null) the source
 // bytes taken.
-size_t stuff_bytes(const uint8_t *src, size_t src_len, uint8_t *dst, size_t dst_cap,
-                   size_t *consumed);
+[[nodiscard]] size_t stuff_bytes(const uint8_t *src, size_t src_len, uint8_t *dst, size_t dst_cap,
+                                 size_t *consumed);
 
 // Builds the frame of `len` data bytes in `out` as `options` say, the closing flag last.
 // Returns its length, or -1 (out holds nothing usable) when it would exceed out_cap (or
@@ -53,7 +53,7 @@ size_t stuff_bytes(const uint8_t *src, size_t src_len, uint8_t *dst, size_t dst_
 // Undoes the escapes of src[0..len), the inside of one frame: every escape applies to the byte
 // after it, whatever that is, an unescaped flag is kept as data, and an escape that is the
 // last byte is dropped. `out` (room for len bytes) may be `src` itself. Returns the length.
-size_t unstuff(const uint8_t *src, size_t len, uint8_t *out);
+[[nodiscard]] size_t unstuff(const uint8_t *src, size_t len, uint8_t *out);
 
 // ---- decoding across reads ----
 
@@ -71,8 +71,8 @@ enum StuffEnd : int {
 // stored count reaches dst_room. Returns the bytes stored; *consumed the source bytes taken
 // (at least one when src_len and dst_room are nonzero). dst may be at or before src, as for
 // decoding in place.
-size_t unstuff_step(const uint8_t *src, size_t src_len, uint8_t *dst, size_t dst_room,
-                    StuffEnd *end, uint8_t *escape_pending, size_t *consumed);
+[[nodiscard]] size_t unstuff_step(const uint8_t *src, size_t src_len, uint8_t *dst, size_t dst_room,
+                                  StuffEnd *end, uint8_t *escape_pending, size_t *consumed);
 
 // Receives each frame a flag closes: `good` when it held at least the FCS and its check
 // passed, and then `data` is the frame data without FCS and flag; a failed or void frame is

@@ -131,7 +131,7 @@ void check_batch(const FuzzBytes &d) {
         const char *got = get_cgi(name.c_str());
         FUZZ_CHECK(got && value == got);
     }
-    init_cgi(nullptr, 0);
+    (void)init_cgi(nullptr, 0);  // only empties the table
 }
 
 // Everything the agent sent since the last look: well-formed agent datagrams; an

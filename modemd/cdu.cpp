@@ -116,7 +116,8 @@ int cdu_gps_get(uint8_t *, int, uint8_t *reply, int cap) {
     memcpy(sentence, answer, static_cast<size_t>(n));
     sentence[n] = '\0';  // the card sends no terminator
     gps_info info{};
-    parse_gps_string(sentence, &info);
+    // Text that is not a sentence leaves the record empty: the reply then carries no fix.
+    (void)parse_gps_string(sentence, &info);
     gps_reply_build(info, reply);
     return kGpsReplyLen;
 }
@@ -130,8 +131,9 @@ int cdu_init(const char *port) {
     uint32_t esn;
     if (cdu_cns_get_int32(fd, kCodeEsn, &esn) > 0)
         printf("ESN: %08x (Hex) or %u (Decimal)\n", esn, esn);
-    register_msgcmd_handler(&cdu_msg2cmd_node_list, 1, cdu_esn_get);
-    register_msgcmd_handler(&cdu_msg2cmd_node_list, 210, cdu_gps_get);
+    if (!register_msgcmd_handler(&cdu_msg2cmd_node_list, 1, cdu_esn_get) ||
+        !register_msgcmd_handler(&cdu_msg2cmd_node_list, 210, cdu_gps_get))
+        printf("cdu: no memory for the command handlers: commands go unanswered\n");
     if (register_fd_desc(fd, cdu_cns_notice, nullptr) < 0)
         printf("cdu: cannot watch the card port: stray bytes are not dropped\n");
     return fd;

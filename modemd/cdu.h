@@ -21,28 +21,29 @@ extern int cdu_fd;
 
 inline constexpr int kGpsReplyLen = kGpsRecordSize;
 
-int cdu_write(int fd, uint8_t *data, int len);
-int cdu_read(int fd, uint8_t *out, int cap);
+[[nodiscard]] int cdu_write(int fd, uint8_t *data, int len);
+[[nodiscard]] int cdu_read(int fd, uint8_t *out, int cap);
 
 // One exchange: `code` and `len` data bytes (at most 16) out; the answer's data without its
 // code byte left in `answer`. Returns its length, or -1: write failed, no answer within 2
 // seconds, bad frame, or an answer without a code byte.
-int cdu_cns_cmd(int fd, uint8_t code, const uint8_t *data, int len, uint8_t *answer, int cap);
+[[nodiscard]] int cdu_cns_cmd(int fd, uint8_t code, const uint8_t *data, int len, uint8_t *answer,
+                              int cap);
 
 // The answer data of `code` (no request data) copied to `out`. -1 when the command failed or
 // the answer does not fit `out_cap`.
-int cdu_cns_get_xxx(int fd, uint8_t code, uint8_t *out, int out_cap);
+[[nodiscard]] int cdu_cns_get_xxx(int fd, uint8_t code, uint8_t *out, int out_cap);
 
 // 4, with the big-endian answer in `*value`, or -1 unless exactly 4 bytes came back.
-int cdu_cns_get_int32(int fd, uint8_t code, uint32_t *value);
+[[nodiscard]] int cdu_cns_get_int32(int fd, uint8_t code, uint32_t *value);
 
 // Event-loop handler: bytes the card sends outside an exchange are read and dropped, so they
 // are neither taken as the next answer nor left to wake the loop again. Returns 0.
-int cdu_cns_notice(fd_desc *desc);
+[[nodiscard]] int cdu_cns_notice(fd_desc *desc);
 
 // Command handlers.
-int cdu_esn_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int cdu_gps_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int cdu_esn_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int cdu_gps_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
 
 // The reply of command 210 (common/gps_record.h) from a parsed sentence: time word 0 (the
 // sentence has no time stamp), latitude, longitude and the altitude from `height`.

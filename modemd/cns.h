@@ -15,4 +15,4 @@
 // Drops the first and the last byte (the flags, whatever they are) and undoes the escapes
 // (unstuff()). `out` may be `frame` itself. Stores the decoded length in `*out_len` and
 // returns it; 0 for a frame of fewer than 3 bytes. The result is at most len - 2 bytes.
-int cns_decode(const uint8_t *frame, size_t len, uint8_t *out, size_t *out_len);
+[[nodiscard]] int cns_decode(const uint8_t *frame, size_t len, uint8_t *out, size_t *out_len);

@@ -13,7 +13,8 @@ using Bytes = std::vector<uint8_t>;
 Bytes decode(const Bytes &in) {
     Bytes out(in.size());
     size_t len = 0;
-    cns_decode(in.data(), in.size(), out.data(), &len);
+    int got = cns_decode(in.data(), in.size(), out.data(), &len);
+    EXPECT_EQ(static_cast<int>(len), got);
     out.resize(len);
     return out;
 }

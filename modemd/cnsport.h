@@ -17,8 +17,8 @@ extern cnsport *cnsport_ctx;
 
 // Selects the family named `name` exactly. Returns it, or the previous selection (nullptr at
 // start) when no family has that name.
-cnsport *parse_cnsport(const char *name);
+[[nodiscard]] cnsport *parse_cnsport(const char *name);
 
 // Opens `port` with the selected family's open function and returns its result: the port's
 // descriptor (0 for the Novatel family), or a negative value. -1 when no family is selected.
-int cnsport_open(const char *port);
+[[nodiscard]] int cnsport_open(const char *port);

@@ -8,7 +8,7 @@ extern msgcmd_link kpc650_msg2cmd_node_list;
 extern msgcmd_link nvtl_msg2cmd_node_list;
 extern msgcmd_link cdu_msg2cmd_node_list;
 
-int sierra_init(const char *port);
-int kpc650_init(const char *port);
-int nvtl_init(const char *port);
-int cdu_init(const char *port);
+[[nodiscard]] int sierra_init(const char *port);
+[[nodiscard]] int kpc650_init(const char *port);
+[[nodiscard]] int nvtl_init(const char *port);
+[[nodiscard]] int cdu_init(const char *port);

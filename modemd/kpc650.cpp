@@ -76,7 +76,8 @@ int kpc650_init(const char *port) {
     if (fd < 0) return -1;
     kpc650_fd = fd;
     printf("\n\n####################### Hardware Refrence ############################### \n");
-    register_msgcmd_handler(&kpc650_msg2cmd_node_list, 200, kpc650_diag_cmd_cait_data);
+    if (!register_msgcmd_handler(&kpc650_msg2cmd_node_list, 200, kpc650_diag_cmd_cait_data))
+        printf("kpc650: no memory for the command handler: commands go unanswered\n");
     if (register_fd_desc(fd, kpc650_cns_notice, nullptr) < 0)
         printf("kpc650: cannot watch the card port: keep-alives are not answered\n");
     return fd;

@@ -15,16 +15,16 @@ struct fd_desc;
 extern int kpc650_fd;
 
 // Frame I/O with the family's own buffers (modemd/crc_frame.h).
-int kpc650_write(int fd, uint8_t *data, int len);
-int kpc650_read(int fd, uint8_t *out, int cap);
+[[nodiscard]] int kpc650_write(int fd, uint8_t *data, int len);
+[[nodiscard]] int kpc650_read(int fd, uint8_t *out, int cap);
 
 // Command 200: writes the request bytes exactly as given, waits up to 2 seconds and answers
 // the bytes of one read of the port, unframed and unchecked.
-int kpc650_diag_cmd_cait_data(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int kpc650_diag_cmd_cait_data(uint8_t *req, int req_len, uint8_t *reply, int cap);
 
 // Event-loop handler: reads one frame (capacity 256) and hands it to the notice handler.
-int kpc650_cns_notice(fd_desc *desc);
+[[nodiscard]] int kpc650_cns_notice(fd_desc *desc);
 
 // Echoes a keep-alive (returns the write's result) or prints the frame's fields (returns
 // `len`). A frame too short to hold the fields is dropped with a line (-1).
-int kpc650_cns_notice_handler(int fd, uint8_t *frame, int len);
+[[nodiscard]] int kpc650_cns_notice_handler(int fd, uint8_t *frame, int len);

@@ -70,7 +70,7 @@ int main(int argc, char **argv) {
         printf("cnsport_open %s fail .... \n", port);
         return 1;
     }
-    msgqueue_open(key);  // without a queue the daemon still owns the card
+    (void)msgqueue_open(key);  // without a queue the daemon still owns the card
     do_fd();
     return 0;
 }

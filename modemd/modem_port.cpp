@@ -56,7 +56,7 @@ ssize_t modem_port_read(int fd, void *buf, size_t cap) {
 void modem_port_lost(int fd, const char *why) {
     if (fd != g_fd || g_lost) return;
     g_lost = true;
-    unregister_fd_desc(fd);
+    (void)unregister_fd_desc(fd);  // harmless when it was never watched
     console_printf(
         "modemd: card port %s is gone (%s): no longer watching it, commands needing the "
         "card fail\n",

@@ -16,15 +16,15 @@
 // Opens `path` read/write (never as the controlling terminal) and remembers it as the card's
 // port. A terminal is switched to raw mode, so that frame bytes such as 0x0D or 0x11 pass
 // unchanged. Returns the descriptor, or -1.
-int modem_port_open(const char *path);
+[[nodiscard]] int modem_port_open(const char *path);
 
 // False once the card behind `fd` is gone (or for a negative descriptor).
-bool modem_port_ok(int fd);
+[[nodiscard]] bool modem_port_ok(int fd);
 
 // One read() of the port. Returns the bytes read (above 0), or -1: a signal or a transient
 // error, or the card is gone (end of file, hang-up, I/O error), in which case the port has
 // been marked lost as described above.
-ssize_t modem_port_read(int fd, void *buf, size_t cap);
+[[nodiscard]] ssize_t modem_port_read(int fd, void *buf, size_t cap);
 
 // Marks the port lost (see above). `why` says what was seen. Harmless when already lost.
 void modem_port_lost(int fd, const char *why);

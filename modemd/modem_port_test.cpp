@@ -14,7 +14,8 @@ int g_calls;
 int count_call(fd_desc *d) {
     ++g_calls;
     uint8_t buf[64];
-    modem_port_read(d->fd, buf, sizeof buf);
+    // Only drains the port: the test looks at what the read did to the watch.
+    (void)modem_port_read(d->fd, buf, sizeof buf);
     return 0;
 }
 

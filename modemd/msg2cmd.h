@@ -25,7 +25,8 @@ void msg2cmd_init(msgcmd_link *head);
 
 // Appends a handler for `cmd`; lookups see handlers in registration order, so the first
 // registration of a number wins. Returns the node, or nullptr when memory runs out.
-msgcmd_node *register_msgcmd_handler(msgcmd_link *head, uint32_t cmd, msgcmd_handler_t handler);
+[[nodiscard]] msgcmd_node *register_msgcmd_handler(msgcmd_link *head, uint32_t cmd,
+                                                   msgcmd_handler_t handler);
 
 // The first node registered for `cmd`, or nullptr.
 msgcmd_node *find_msgcmd_handler(msgcmd_link *head, uint32_t cmd);

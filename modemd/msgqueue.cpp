@@ -25,7 +25,7 @@ int msgqueue_receive(fd_desc *desc) {
     if (text_len < 0) {
         if (errno == EIDRM) {
             // The queue was removed under us: stop watching an end-of-file descriptor.
-            unregister_fd_desc(desc->fd);
+            (void)unregister_fd_desc(desc->fd);  // it is registered: this handler runs for it
             close(desc->fd);
             console_printf("modemd: command queue %d removed, no longer serving commands\n",
                            g_queue_key);

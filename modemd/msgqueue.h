@@ -9,7 +9,7 @@
 
 // Creates the queue with `key`, first removing a queue left by an earlier run with every
 // message in it, and registers it with the event loop. Returns the descriptor, or -1.
-int msgqueue_open(int key);
+[[nodiscard]] int msgqueue_open(int key);
 
 // Runs the handler for a received message of `text_len` text bytes (at least 24) and writes
 // the answer into the same buffer. Returns the size to post, counting a 4-byte mtype as

@@ -29,9 +29,9 @@ class Dispatch : public ::testing::Test {
   protected:
     void SetUp() override {
         msg2cmd_init(&handlers_);
-        register_msgcmd_handler(&handlers_, 6, phone_handler);
-        register_msgcmd_handler(&handlers_, 8, failing_handler);
-        register_msgcmd_handler(&handlers_, 9, greedy_handler);
+        ASSERT_NE(nullptr, register_msgcmd_handler(&handlers_, 6, phone_handler));
+        ASSERT_NE(nullptr, register_msgcmd_handler(&handlers_, 8, failing_handler));
+        ASSERT_NE(nullptr, register_msgcmd_handler(&handlers_, 9, greedy_handler));
         g_seen_len = -100;
     }
     void TearDown() override { msg2cmd_free_nodes(&handlers_); }

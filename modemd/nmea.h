@@ -26,8 +26,8 @@ struct gps_info {
 // Positions are ddmm.mmmm (longitude dddmm.mmmm): degrees + minutes / 60, the minutes'
 // fraction scaled by the number of its digits, so "4807.038" and "4807.0380" are the same
 // place.
-int parse_gps_string(const char *text, gps_info *info);
+[[nodiscard]] int parse_gps_string(const char *text, gps_info *info);
 
 // Degrees from an NMEA position field with `deg_digits` digits of degrees. Returns false
 // (and leaves `*deg` alone) when the field has no degrees and whole minutes.
-bool nmea_position(const char *field, int deg_digits, double *deg);
+[[nodiscard]] bool nmea_position(const char *field, int deg_digits, double *deg);

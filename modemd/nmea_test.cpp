@@ -29,7 +29,8 @@ TEST(Nmea, GprmcGivesFixPositionSpeedAndCourse) {
 
 TEST(Nmea, SouthAndWestAreNegative) {
     gps_info g{};
-    parse_gps_string("$GPRMC,123519.000,V,4807.0380,S,01131.0000,W,022.4,084.4,230394,,*6A", &g);
+    EXPECT_EQ(1, parse_gps_string(
+                     "$GPRMC,123519.000,V,4807.0380,S,01131.0000,W,022.4,084.4,230394,,*6A", &g));
     EXPECT_EQ(0, g.fix);
     EXPECT_EQ(-(48 + 7 / 60.0 + 380 / 600000.0), g.latitude);
     EXPECT_EQ(-(11 + 31 / 60.0), g.longitude);
@@ -73,19 +74,19 @@ TEST(Nmea, FractionOfMinutesScalesWithItsDigits) {
 
 TEST(Nmea, SameTimeTextLeavesTheParsedTimeAlone) {
     gps_info g{};
-    parse_gps_string(kRmc, &g);
+    EXPECT_EQ(1, parse_gps_string(kRmc, &g));
     g.hour = 99;
-    parse_gps_string(kRmc, &g);
+    EXPECT_EQ(1, parse_gps_string(kRmc, &g));
     EXPECT_EQ(99, g.hour);
-    parse_gps_string("$GPRMC,123520.000,A,,,,,,,,,*00", &g);
+    EXPECT_EQ(1, parse_gps_string("$GPRMC,123520.000,A,,,,,,,,,*00", &g));
     EXPECT_EQ(12, g.hour);
     EXPECT_EQ(20, g.second);
 }
 
 TEST(Nmea, EmptyOrMissingFieldsKeepTheirValues) {
     gps_info g{};
-    parse_gps_string(kGga, &g);
-    parse_gps_string("$GPGGA,123600,,,,", &g);
+    EXPECT_EQ(1, parse_gps_string(kGga, &g));
+    EXPECT_EQ(1, parse_gps_string("$GPGGA,123600,,,,", &g));
     EXPECT_DOUBLE_EQ(545.4, g.height);
     EXPECT_EQ(48 + 7 / 60.0 + 38 / 60000.0, g.latitude);
 }

@@ -13,4 +13,4 @@ inline constexpr int kNvtlGpsReplySize = kGpsRecordSize;
 
 // Command 210: the 56-byte reply when the card gave its position; no data (an empty success)
 // when it could not.
-int nvtl_gps_position(uint8_t *req, int req_len, uint8_t *reply, int reply_cap);
+[[nodiscard]] int nvtl_gps_position(uint8_t *req, int req_len, uint8_t *reply, int reply_cap);

@@ -41,19 +41,19 @@ void sierra_startup_report(int fd);
 void sierra_register_handlers(void);
 
 // Command handlers (contract in modemd/msg2cmd.h).
-int sierra_esn_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sierra_rssi_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sierra_band_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sierra_activation_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sierra_service_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sierra_phone_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sierra_diag_passthrough(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sierra_esn_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sierra_rssi_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sierra_band_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sierra_activation_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sierra_service_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sierra_phone_get(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sierra_diag_passthrough(uint8_t *req, int req_len, uint8_t *reply, int cap);
 
 // Event-loop handler of the port: reads one frame (capacity 256) and hands it to
 // sierra_cns_notice_hander(). -1 when the frame cannot be read.
-int sierra_cns_notice(fd_desc *desc);
+[[nodiscard]] int sierra_cns_notice(fd_desc *desc);
 
 // Writes the console line for a notification `frame` (header still in front: the object id
 // is at bytes 4-5). Returns `len`, or -1 for an object without a line of its own or a frame
 // too short to carry what its object needs.
-int sierra_cns_notice_hander(int fd, const uint8_t *frame, int len);
+[[nodiscard]] int sierra_cns_notice_hander(int fd, const uint8_t *frame, int len);

@@ -1,4 +1,5 @@
 // The Sierra family's command handlers: card values by CnS get, and the DIAG pass-through.
+#include <cstdio>
 #include <cstring>
 
 #include "common/bytes.h"
@@ -65,16 +66,19 @@ int sierra_diag_passthrough(uint8_t *req, int req_len, uint8_t *reply, int cap) 
 void sierra_register_handlers(void) {
     msgcmd_link *list = &sierra_msg2cmd_node_list;
     msg2cmd_init(list);
-    register_msgcmd_handler(list, 1, sierra_esn_get);
-    register_msgcmd_handler(list, 2, sierra_rssi_get);
-    register_msgcmd_handler(list, 3, sierra_band_get);
-    register_msgcmd_handler(list, 4, sierra_activation_get);
-    register_msgcmd_handler(list, 5, sierra_service_get);
-    register_msgcmd_handler(list, 6, sierra_phone_get);
-    register_msgcmd_handler(list, 7, sms_get_status);
-    register_msgcmd_handler(list, 8, sms_read);
-    register_msgcmd_handler(list, 9, sms_write);
-    register_msgcmd_handler(list, 11, sms_flag);
-    register_msgcmd_handler(list, 10, sms_remove);
-    register_msgcmd_handler(list, 200, sierra_diag_passthrough);
+    static const struct {
+        uint32_t cmd;
+        msgcmd_handler_t handler;
+    } kHandlers[] = {
+        {1, sierra_esn_get},     {2, sierra_rssi_get},
+        {3, sierra_band_get},    {4, sierra_activation_get},
+        {5, sierra_service_get}, {6, sierra_phone_get},
+        {7, sms_get_status},     {8, sms_read},
+        {9, sms_write},          {11, sms_flag},
+        {10, sms_remove},        {200, sierra_diag_passthrough},
+    };
+    for (const auto &h : kHandlers)
+        if (!register_msgcmd_handler(list, h.cmd, h.handler))
+            printf("sierra: no memory for the handler of command %u: it goes unanswered\n",
+                   static_cast<unsigned>(h.cmd));
 }

@@ -30,7 +30,7 @@ TEST(SierraNotice, GarbageObjectIdsReachTheConsoleTenTimesASecond) {
         EXPECT_EQ(-1, sierra_cns_notice_hander(-1, frame, sizeof frame));
         frame[kSierraHeaderLen] = 0;  // heartbeats, from the same card
         frame[kSierraHeaderLen + 1] = 0;
-        sierra_cns_notice_hander(-1, frame, sizeof frame);
+        EXPECT_EQ(static_cast<int>(sizeof frame), sierra_cns_notice_hander(-1, frame, sizeof frame));
         env.advance(10);  // 200 of each in two seconds
     }
     std::string console = testsupport::read_file(root.host("/dev/console"));

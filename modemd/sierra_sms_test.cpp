@@ -168,7 +168,7 @@ TEST_F(SmsCommands, StatusCountsFlaggedThenUnflagged) {
     EXPECT_EQ(4, sms_get_status(buf_, 4, buf_, sizeof buf_));
     EXPECT_EQ((std::vector<uint8_t>{0, 0, 3, 0}), std::vector<uint8_t>(buf_, buf_ + 4));
     store(1);
-    sms_get_status(buf_, 4, buf_, sizeof buf_);
+    ASSERT_EQ(4, sms_get_status(buf_, 4, buf_, sizeof buf_));
     EXPECT_EQ((std::vector<uint8_t>{1, 0, 3, 0}), std::vector<uint8_t>(buf_, buf_ + 4));
     EXPECT_EQ(0, sms_read(buf_, 4, buf_, sizeof buf_));
 }
@@ -177,7 +177,7 @@ TEST_F(SmsCommands, WriteRemoveAndFlagSucceedAndChangeNothing) {
     store(0);
     for (auto handler : {sms_write, sms_remove, sms_flag})
         EXPECT_EQ(0, handler(buf_, 8, buf_, sizeof buf_));
-    sms_get_status(buf_, 4, buf_, sizeof buf_);
+    ASSERT_EQ(4, sms_get_status(buf_, 4, buf_, sizeof buf_));
     EXPECT_EQ((std::vector<uint8_t>{0, 0, 1, 0}), std::vector<uint8_t>(buf_, buf_ + 4));
 }
 

@@ -46,45 +46,46 @@ inline constexpr uint8_t kCnsOpNoticeDisable = 8;
 
 // Stuffs `len` bytes into the transmit buffer and writes the whole frame in one write.
 // Returns the frame length, or -1 when fewer bytes were written or the port is gone.
-int sierra_write(int fd, const uint8_t *msg, int len);
+[[nodiscard]] int sierra_write(int fd, const uint8_t *msg, int len);
 
 // One read of up to 2048 raw bytes, decoded into `out`. -1 when the read failed, gave fewer
 // than 16 bytes or more raw bytes than `cap`; else the decoded length (header included).
-int sierra_read(int fd, uint8_t *out, int cap);
+[[nodiscard]] int sierra_read(int fd, uint8_t *out, int cap);
 
 // One CnS exchange. `frame` holds the request message at frame + 4 (`len` bytes); the header
 // is written in front of it. The answer's CnS message (header dropped) is left at the start
 // of `answer`. Returns its length, or -1: write failed, no answer within 2 seconds, bad read,
 // or the answer's type is not 0x6B.
-int sierra_cns_cmd(int fd, uint8_t *frame, int len, uint8_t *answer, int cap);
+[[nodiscard]] int sierra_cns_cmd(int fd, uint8_t *frame, int len, uint8_t *answer, int cap);
 
 // The same exchange with types 0x2D/0x6D; the answer is the DIAG bytes after the header.
-int sierra_diag_cmd(int fd, uint8_t *frame, int len, uint8_t *answer, int cap);
+[[nodiscard]] int sierra_diag_cmd(int fd, uint8_t *frame, int len, uint8_t *answer, int cap);
 
 // Get: the payload of `obj` copied to `out` (at most `out_cap` bytes). Returns its length, or
 // -1 when the exchange failed, the answer is not a get answer, or the payload it claims is
 // not all there or does not fit.
-int sierra_cns_get_xxx(int fd, uint8_t *out, int out_cap, uint16_t obj);
+[[nodiscard]] int sierra_cns_get_xxx(int fd, uint8_t *out, int out_cap, uint16_t obj);
 
 // Get of an object read with a 16-bit argument (an index or a sequence number). The answer's
 // operation is not checked.
-int sierra_cns_get_xxx_arg(int fd, uint8_t *out, int out_cap, uint16_t obj, uint16_t arg);
+[[nodiscard]] int sierra_cns_get_xxx_arg(int fd, uint8_t *out, int out_cap, uint16_t obj,
+                                         uint16_t arg);
 
 // Set of `len` value bytes (at most 230). Returns `len`, or -1 unless the card answers with a
 // set answer.
-int sierra_cns_set_xxx(int fd, const uint8_t *value, int len, uint16_t obj);
+[[nodiscard]] int sierra_cns_set_xxx(int fd, const uint8_t *value, int len, uint16_t obj);
 
 // Enables (operation 5) or disables (operation 8) the notifications of `obj`. Returns 0, or
 // -1 when the exchange failed.
-int sierra_cns_notice_enable_xxx(int fd, uint16_t obj, bool enable);
+[[nodiscard]] int sierra_cns_notice_enable_xxx(int fd, uint16_t obj, bool enable);
 
 // Typed values, big-endian on the wire. The getters fail unless exactly 4 (2) payload bytes
 // came back.
-int sierra_cns_get_int32(int fd, uint32_t *value, uint16_t obj);
-int sierra_cns_get_int16(int fd, uint16_t *value, uint16_t obj);
-int sierra_cns_set_int32(int fd, uint32_t value, uint16_t obj);
-int sierra_cns_set_int16(int fd, uint16_t value, uint16_t obj);
+[[nodiscard]] int sierra_cns_get_int32(int fd, uint32_t *value, uint16_t obj);
+[[nodiscard]] int sierra_cns_get_int16(int fd, uint16_t *value, uint16_t obj);
+[[nodiscard]] int sierra_cns_set_int32(int fd, uint32_t value, uint16_t obj);
+[[nodiscard]] int sierra_cns_set_int16(int fd, uint16_t value, uint16_t obj);
 
 // Text get: the payload and a terminator in `out` (at most out_cap - 1 characters). Returns
 // the text length, or -1 with an empty text when the get failed or returned nothing.
-int sierra_cns_get_string(int fd, char *out, int out_cap, uint16_t obj);
+[[nodiscard]] int sierra_cns_get_string(int fd, char *out, int out_cap, uint16_t obj);

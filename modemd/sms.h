@@ -22,7 +22,7 @@ extern sms_node *sms_list;
 void sms_init(void);
 
 // A record from the pool, or nullptr when it is empty.
-sms_node *sms_malloc_one(void);
+[[nodiscard]] sms_node *sms_malloc_one(void);
 
 // Pushes a filled record on sms_list.
 void sms_store(sms_node *node);
@@ -31,11 +31,11 @@ void sms_store(sms_node *node);
 // family. 7: counts of flagged and unflagged messages, 16-bit each, least significant byte
 // first. 8: succeeds with no data when a message is stored, fails when the store is empty.
 // 9, 10, 11: succeed with no data and change nothing.
-int sms_get_status(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sms_read(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sms_write(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sms_remove(uint8_t *req, int req_len, uint8_t *reply, int cap);
-int sms_flag(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sms_get_status(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sms_read(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sms_write(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sms_remove(uint8_t *req, int req_len, uint8_t *reply, int cap);
+[[nodiscard]] int sms_flag(uint8_t *req, int req_len, uint8_t *reply, int cap);
 
 // The Sierra loader: reads the messages waiting in the card on `fd` (the count is the
 // "normal" count of the SMS status object) chunk by chunk, and stores each in a record.
@@ -71,14 +71,14 @@ inline constexpr int kSmsNoAnswer = -2;
 
 // Reads one message into `buf` (kSmsAssemblyMax bytes). Returns the assembled length (data
 // beyond the buffer is counted but not kept), kSmsBadChunk or kSmsNoAnswer.
-int sierra_sms_read_msg(int fd, uint8_t *buf);
+[[nodiscard]] int sierra_sms_read_msg(int fd, uint8_t *buf);
 
 // Reads one chunk: a plain get when `first`, else a get with argument `arg`. Its data is
 // copied to `out` (at most `out_room` bytes kept) and its length stored in `*data_len`.
 // Returns 1 after the last chunk, 0 when more follow, kSmsBadChunk when the answer is not a
 // well-formed chunk, kSmsNoAnswer when the get got no good answer from the card.
-int sierra_sms_read_chunk(int fd, bool first, uint16_t arg, uint8_t *out, int out_room,
-                          int *data_len);
+[[nodiscard]] int sierra_sms_read_chunk(int fd, bool first, uint16_t arg, uint8_t *out,
+                                        int out_room, int *data_len);
 
 // Fills `node` from an assembled message of `len` bytes (at least kSmsHeaderLen).
 void sms_fill_from_sierra(sms_node *node, const uint8_t *msg, int len);

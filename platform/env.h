@@ -57,12 +57,13 @@ void env_reboot_wait(void);
 // child writes "could not exec PATH: REASON" on its standard error and ends with status 99.
 //   ppid  nullptr: wait, and return the wait status; else: store the pid and return 0.
 // Returns -1 when no child could be started.
-int env_spawn(const char *path, char *const argv[], const int stdio[3], pid_t *ppid);
+[[nodiscard]] int env_spawn(const char *path, char *const argv[], const int stdio[3], pid_t *ppid);
 
 // Waits on `cond` (created on CLOCK_MONOTONIC) with `mutex` held, until it is signalled or the
 // seam's clock reaches `deadline_ms` (a time of env_now_ms()). 0 when woken (which may be
 // spurious: the caller checks its condition again), ETIMEDOUT when the deadline passed.
-int env_cond_wait_until(pthread_cond_t *cond, pthread_mutex_t *mutex, unsigned long deadline_ms);
+[[nodiscard]] int env_cond_wait_until(pthread_cond_t *cond, pthread_mutex_t *mutex,
+                                      unsigned long deadline_ms);
 
 // Milliseconds from `now` until `when` on the seam's clock, negative when past; safe across
 // the wrap of the counter.

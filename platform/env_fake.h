@@ -46,10 +46,10 @@ class FakeEnv {
     // Moves the clock on and wakes the timed condition waits.
     void advance(unsigned long ms);
     // Waits (really, up to `timeout_ms`) until some thread is in a timed condition wait.
-    bool wait_for_cond_waiter(int timeout_ms);
+    [[nodiscard]] bool wait_for_cond_waiter(int timeout_ms);
     // Waits (really, up to `timeout_ms`) until timed condition waits have begun `count` times
     // in all: a test moves in step with a waiter that wakes and waits again.
-    bool wait_for_cond_waits(unsigned count, int timeout_ms);
+    [[nodiscard]] bool wait_for_cond_waits(unsigned count, int timeout_ms);
 
     // Commands run so far: "_eval ARGV..." or "spawn PATH ARGV...", words joined by spaces.
     std::vector<std::string> commands();

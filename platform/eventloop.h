@@ -33,11 +33,11 @@ struct event_timer {
 // The handler is called with the registration record each time `fd` is readable (or reports
 // hang-up or an error) until it is unregistered. Registering a descriptor again replaces its
 // handler. Returns 0, or -1 when the table of 64 registrations is full.
-int register_fd_desc(int fd, fd_handler_t handler, void *ctx);
+[[nodiscard]] int register_fd_desc(int fd, fd_handler_t handler, void *ctx);
 
 // No further calls for `fd`, even later in the current round. The caller closes it.
 // Returns 0, or -1 when `fd` was not registered.
-int unregister_fd_desc(int fd);
+[[nodiscard]] int unregister_fd_desc(int fd);
 
 // Runs the loop. Returns only after eventloop_break().
 void do_fd(void);

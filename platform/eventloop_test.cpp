@@ -149,7 +149,7 @@ struct Calls {
 int unregister_other(fd_desc *d) {
     Calls *c = static_cast<Calls *>(d->ctx);
     ++c->a;
-    unregister_fd_desc(c->other_fd);
+    EXPECT_EQ(0, unregister_fd_desc(c->other_fd));
     return 0;
 }
 
@@ -173,7 +173,7 @@ TEST_F(EventLoop, HandlerUnregisteringAnotherDescriptorStopsItsCallThisRound) {
 
 int unregister_self(fd_desc *d) {
     ++*static_cast<int *>(d->ctx);
-    unregister_fd_desc(d->fd);
+    EXPECT_EQ(0, unregister_fd_desc(d->fd));
     return 0;
 }
 

@@ -9,5 +9,5 @@ inline constexpr const char kFlashDir[] = "/flash";
 // a partition name is one path component. Writing a partition is crash-safe: the copy is
 // written aside, flushed and renamed into place. Each returns 0, or -1 with a message in
 // `why` (a static text, for the command's error line).
-int flash_read_partition(const char *partition, const char *file, const char **why);
-int flash_write_partition(const char *file, const char *partition, const char **why);
+[[nodiscard]] int flash_read_partition(const char *partition, const char *file, const char **why);
+[[nodiscard]] int flash_write_partition(const char *file, const char *partition, const char **why);

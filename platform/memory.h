@@ -5,4 +5,4 @@
 
 // Non-zero when `bytes` fit in the free memory that "/proc/meminfo" reports (under the router
 // root); 0 when they do not or the figures cannot be read.
-int check_memory_avalid(uint64_t bytes);
+[[nodiscard]] int check_memory_avalid(uint64_t bytes);

@@ -16,15 +16,15 @@
 [[nodiscard]] int msgq_create_fresh(int key);
 
 // Descriptor readable while a message of queue `qid` waits, or -1.
-int msgqToFd(int qid);
+[[nodiscard]] int msgqToFd(int qid);
 
 // Receives one message from a msgqToFd() descriptor into `msgbuf` (a native `long mtype`
 // followed by `text_cap` bytes). A longer message is cut to `text_cap`. Returns the text
 // length received; -1 on error, with errno EIDRM once the queue is gone for good (the bridge
 // ended: stop watching the descriptor).
-ssize_t msgq_receive(int fd, void *msgbuf, size_t text_cap);
+[[nodiscard]] ssize_t msgq_receive(int fd, void *msgbuf, size_t text_cap);
 
 // Sends one message to the queue with key `keyid`. `msgbuf` starts with the native mtype;
 // `len` counts the text plus a 4-byte mtype, as on the board. Never blocks: a queue that does
 // not exist or is full fails. Returns `len`, or -1.
-int msgsnd_with_keyid(int keyid, const void *msgbuf, int len);
+[[nodiscard]] int msgsnd_with_keyid(int keyid, const void *msgbuf, int len);

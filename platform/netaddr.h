@@ -9,4 +9,4 @@ inline constexpr const char kLookupRetry[] = "name lookup failed";
 // and `port` (host order; 0 leaves it 0). Returns nullptr on success, else a message:
 // kLookupRetry when the resolver could not be asked (as at boot: try again), or a message
 // that the name does not exist.
-const char *atoaddr(const char *host, unsigned short port, struct sockaddr_in *addr);
+[[nodiscard]] const char *atoaddr(const char *host, unsigned short port, struct sockaddr_in *addr);

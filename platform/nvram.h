@@ -18,13 +18,13 @@ const char *nvram_safe_get(const char *name);
 
 // Sets the key. Returns 0; -EINVAL for a bad name (empty or holding '='); -ENOSPC when the
 // store would exceed its capacity (nothing changes); -EIO when the store cannot be opened.
-int nvram_set(const char *name, const char *value);
+[[nodiscard]] int nvram_set(const char *name, const char *value);
 
 // Removes the key (absent is fine). Returns 0, or a negative error as nvram_set().
-int nvram_unset(const char *name);
+[[nodiscard]] int nvram_unset(const char *name);
 
 // Writes the store to flash. Returns 0, or a negative errno value.
-int nvram_commit(void);
+[[nodiscard]] int nvram_commit(void);
 
 // Copies every "name=value" entry, each NUL-terminated, followed by an empty string, into
 // `buf`. Returns the bytes used by the entries, or -ENOSPC when `buf` is too small.

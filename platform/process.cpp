@@ -15,7 +15,7 @@
 
 namespace {
 
-int wait_child(pid_t pid) {
+[[nodiscard]] int wait_child(pid_t pid) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
@@ -107,7 +107,7 @@ int process_eval(char *const argv[], const char *redirect, int timeout, pid_t *p
     } while (n < 0 && errno == EINTR);
     close(report[0]);
     if (n > 0) {  // exec failed: reap the child, report a start failure
-        wait_child(pid);
+        (void)wait_child(pid);  // only reaps it: the failed start is what is reported
         return -1;
     }
     if (ppid) {

@@ -11,7 +11,7 @@ const char *router_root();
 
 // Writes the host path of `system_path` into `out`. Returns false (and an empty `out`) when
 // it does not fit.
-bool router_path(const char *system_path, char *out, size_t out_size);
+[[nodiscard]] bool router_path(const char *system_path, char *out, size_t out_size);
 
 // A resolved path on the stack: `RouterPath p("/dev/console"); open(p.c_str(), ...)`.
 class RouterPath {
@@ -20,7 +20,7 @@ class RouterPath {
         ok_ = router_path(system_path, buf_, sizeof buf_);
     }
     const char *c_str() const { return buf_; }
-    bool ok() const { return ok_; }
+    [[nodiscard]] bool ok() const { return ok_; }
 
   private:
     char buf_[1024];
@@ -29,4 +29,4 @@ class RouterPath {
 
 // Creates the directory `system_dir` (under the router root) and its parents, as mkdir -p.
 // Returns 0, or -1 with errno set.
-int router_mkdirs(const char *system_dir);
+[[nodiscard]] int router_mkdirs(const char *system_dir);

@@ -82,10 +82,10 @@ void router_syslog(int priority, const char *fmt, ...) {
                           static_cast<int>(getpid()), text);
     else
         n = std::snprintf(msg, sizeof msg, "<%d>%s %s: %s", priority, stamp, g_ident, text);
-    if (n > 0)
-        send(g_sock, msg,
-             static_cast<size_t>(n) < sizeof msg ? static_cast<size_t>(n) : sizeof msg - 1,
-             MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0)  // best effort, as syslog(3): a full or absent log socket drops the line
+        (void)send(g_sock, msg,
+                   static_cast<size_t>(n) < sizeof msg ? static_cast<size_t>(n) : sizeof msg - 1,
+                   MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 void router_closelog(void) {

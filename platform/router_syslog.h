@@ -19,4 +19,4 @@ void router_closelog(void);
 
 struct tm;
 // The local time, for time stamps in log texts (the log formatter's %t clock). True on success.
-bool router_local_time(struct tm *now);
+[[nodiscard]] bool router_local_time(struct tm *now);

@@ -16,4 +16,4 @@ void dump_buf(const char *label, const void *buf, size_t len);
 // Memory figures from "/proc/meminfo" in kilobytes, in this order (the layout of the classic
 // "Mem:" row): total, used, free, shared, buffers, cached. 0, or -1 when unreadable.
 inline constexpr int kMemoryInfoWords = 6;
-int memory_info(uint32_t words[kMemoryInfoWords]);
+[[nodiscard]] int memory_info(uint32_t words[kMemoryInfoWords]);

@@ -28,13 +28,14 @@ extern size_t nvram_backup_size;
 // Replaces the value of the existing entry `name`. 0 on success; -1 when the name is absent
 // (nothing changes); -2 when the padding after the list cannot absorb the growth (the entry
 // is left unchanged, no entry is lost).
-int backup_nvram_set(const char *name, const char *value);
+[[nodiscard]] int backup_nvram_set(const char *name, const char *value);
 
 void backup_nvram_fini(void);
 
 // Writes the file back to the partition (nvram_mtd_write, output to the console). Returns
 // the command's result (0 is success).
-int backup_nvram_commit(void);
+[[nodiscard]] int backup_nvram_commit(void);
 
 // backup_nvram_set() on an image in memory.
-int backup_image_set(uint8_t *image, size_t size, const char *name, const char *value);
+[[nodiscard]] int backup_image_set(uint8_t *image, size_t size, const char *name,
+                                   const char *value);

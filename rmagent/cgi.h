@@ -9,13 +9,13 @@
 // in text[0..length) (runs of NULs are skipped), each "name=value"; a string without "=" is
 // ignored; a repeated name keeps its last value. text[length] must be writable: the last
 // string is ended there. The "=" of each string is overwritten. 0, or -1 when memory is short.
-int init_cgi(char *text, size_t length);
+[[nodiscard]] int init_cgi(char *text, size_t length);
 
 // The value of `name`, or nullptr.
 const char *get_cgi(const char *name);
 
 // Replaces or inserts. 0, or -1 when the table is full or absent.
-int set_cgi(const char *name, const char *value);
+[[nodiscard]] int set_cgi(const char *name, const char *value);
 
 // Names inserted since the table was built.
 int count_cgi(void);

@@ -18,10 +18,14 @@ void rcm_config_func(rcm_session *s) {
     uint16_t variable_type = get_be16(payload);
     uint16_t unit = get_be16(payload + 2);
     rcm_debug("payloadlen = %d ,variable_type = %d\n", h.payloadlen, variable_type);
-    init_cgi(nullptr, 0);
+    (void)init_cgi(nullptr, 0);  // only empties the table: cannot fail
     // rx_buf has a byte beyond the largest datagram: the text can always be ended.
     char *text = reinterpret_cast<char *>(payload + kBatchPrefixLen);
-    init_cgi(text, h.payloadlen - kBatchPrefixLen);
+    if (init_cgi(text, h.payloadlen - kBatchPrefixLen) < 0) {
+        // Not acknowledged: the server sends the batch again.
+        rcm_debug("config request: no memory for %d bytes of variables, dropped\n", h.payloadlen);
+        return;
+    }
     rcm_debug("cgi count = %d \n", count_cgi());
     do_upgrade_cgi(unit);
     size_t len = rcm_build_ack(s, s->rx_buf);

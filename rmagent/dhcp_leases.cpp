@@ -29,7 +29,8 @@ bool lease_entry(const uint8_t *rec, int index, uint32_t uptime, char *out, size
 int do_send_dhcp_status(rcm_session *s, uint16_t oid) {
     char *killall[] = {const_cast<char *>("killall"), const_cast<char *>("-16"),
                        const_cast<char *>("udhcpd"), nullptr};
-    _eval(killall, ">/dev/console", 0, nullptr);
+    // Best effort: asks udhcpd to write its leases out; without it the file is read as it is.
+    (void)_eval(killall, ">/dev/console", 0, nullptr);
     var_text t = var_text_start(s);
     RouterPath path("/tmp/udhcpd.leases");
     FILE *f = path.ok() ? fopen(path.c_str(), "re") : nullptr;

@@ -45,9 +45,13 @@ void take_ack(rcm_session *s, const rcm_header &h) {
     del_event(&rcm_retransmit);
 }
 
-// SIGTERM to init, which reboots the router; then wait for the end.
+// SIGTERM to init, which reboots the router; then wait for the end. When init cannot be
+// signalled nothing will end this process: it carries on serving instead of waiting for ever.
 void reboot_router() {
-    signal_init(SIGTERM);
+    if (signal_init(SIGTERM) < 0) {
+        console_printf("rmagent: init not signalled, no reboot\n");
+        return;
+    }
     env_reboot_wait();
 }
 
@@ -140,7 +144,8 @@ void do_system_reboot(void) {
     started = true;
     char *killall[] = {const_cast<char *>("killall"), const_cast<char *>("-1"),
                        const_cast<char *>("pppd"), nullptr};
-    _eval(killall, ">/dev/console", 0, nullptr);
+    // Best effort: pppd may not be running, and the reboot ends it anyway.
+    (void)_eval(killall, ">/dev/console", 0, nullptr);
     int ret = nvram_commit();
     if (ret != 0) {
         console_printf("nvram_commit fail ,ret = %d \n", ret);

@@ -160,6 +160,16 @@ TEST_F(RequestTest, CommitAndRebootCommitsTheWorkingStore) {
     EXPECT_NE(std::string::npos, committed().find("hostname=kept"));
 }
 
+// With no init to signal nothing would ever end the agent: it says so and carries on serving
+// rather than waiting for a reboot that cannot come.
+TEST_F(RequestTest, RebootWithoutAnInitToSignalCarriesOn) {
+    deliver(FakeServer::request(0x0102, 0, 12));
+    EXPECT_EQ(0, reboots_);
+    EXPECT_NE(std::string::npos, console().find("rmagent: init not signalled, no reboot\n"));
+    deliver(FakeServer::request(0x0104, 0, 13));  // still serving
+    EXPECT_EQ(2u, acks().size());
+}
+
 // A commit that fails (here "/flash" is a plain file) must not be followed by the reboot: the
 // server's configuration would be lost with the working store.
 TEST_F(RequestTest, RebootRequestsAfterAFailedCommitSayWhyAndDoNotReboot) {

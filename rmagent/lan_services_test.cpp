@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -168,9 +169,9 @@ TEST_F(LanTest, ConnectAndDisconnectSetTheActionOnlyWhenTheLinkIsOurs) {
     int fd = connect_desk();
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.enable ? c.enable : "unset") + "/" + (c.mode ? c.mode : "unset"));
-        nvram_unset("wan0_action");
-        if (c.enable) set_nvram("wan0_enable", c.enable); else nvram_unset("wan0_enable");
-        if (c.mode) set_nvram("wan0_wwan_mode", c.mode); else nvram_unset("wan0_wwan_mode");
+        ASSERT_EQ(0, nvram_unset("wan0_action"));
+        if (c.enable) set_nvram("wan0_enable", c.enable); else ASSERT_EQ(0, nvram_unset("wan0_enable"));
+        if (c.mode) set_nvram("wan0_wwan_mode", c.mode); else ASSERT_EQ(0, nvram_unset("wan0_wwan_mode"));
         std::vector<uint8_t> up = request(1);
         EXPECT_EQ(response(up, c.result), ask(fd, up));
         EXPECT_STREQ(c.result == 0 ? "start" : "", nvram_safe_get("wan0_action"));
@@ -419,6 +420,15 @@ class DiscoverySetTest : public DiscoveryTest {
 };
 
 TEST_F(DiscoverySetTest, SetGoesToTheBackupStoreAndNvramThenAnswersAndReboots) {
+    // A child stands in for init: the reboot signal goes to it.
+    pid_t init = fork();
+    if (init == 0) {
+        pause();
+        _exit(0);
+    }
+    ASSERT_GT(init, 0);
+    mkdir(root_.host("/var/run").c_str(), 0755);
+    testsupport::write_file(root_.host("/var/run/init.pid"), std::to_string(init) + "\n");
     std::vector<uint8_t> req = set_request(0x0001 | 0x0004 | 0x0100 | 0x2000, "10.20.0.1",
                                            "255.255.0.0", 120);
     std::vector<uint8_t> want(696, 0);
@@ -442,6 +452,12 @@ TEST_F(DiscoverySetTest, SetGoesToTheBackupStoreAndNvramThenAnswersAndReboots) {
     EXPECT_NE(std::string::npos, console().find("nvram_commit ok\n"));
     EXPECT_EQ(std::vector<int>{SIGTERM}, env_.signals());
     EXPECT_EQ(1, env_.reboot_waits());
+    int status = testsupport::wait_child(init, 10000);
+    if (status == -1) {
+        kill(init, SIGKILL);
+        waitpid(init, nullptr, 0);
+    }
+    EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
 }
 
 TEST_F(DiscoverySetTest, SetThatWouldLeaveTheRouterUnreachableIsRefusedWhole) {

@@ -40,11 +40,11 @@ enum NetifItem {
 };
 
 // Rebuilds the list. 0, or -1 when no socket or "/proc/net/dev" cannot be opened.
-int netif_init(void);
+[[nodiscard]] int netif_init(void);
 
 // Writes item `item` of interface `name` to `out` (a 4-byte host-order value, or the 6-byte
 // hardware address). Returns the size written, or -1 for an unknown interface or item.
-int netif_get(const char *name, int item, void *out);
+[[nodiscard]] int netif_get(const char *name, int item, void *out);
 
 // Frees the list.
 void netif_fina(void);
@@ -53,4 +53,4 @@ void netif_fina(void);
 // counters follow the layout the heading announced: with "compressed", bytes and packets;
 // without, packets only (bytes are 308 times the packets). false for a line without ":" or
 // whose counters do not parse.
-bool netif_parse_line(const char *line, bool compressed, netif *out);
+[[nodiscard]] bool netif_parse_line(const char *line, bool compressed, netif *out);

@@ -27,4 +27,4 @@ int rcm_syslog_key(void);
 
 // The bind address from RMAGENT_ADDR (dotted IPv4), INADDR_ANY when unset. false when
 // malformed.
-bool rcm_bind_addr(in_addr *out);
+[[nodiscard]] bool rcm_bind_addr(in_addr *out);

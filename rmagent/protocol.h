@@ -79,15 +79,15 @@ enum RcmParse { kRcmParsed = 0, kRcmTooShort = -1, kRcmBadLength = -2 };
 size_t rcm_build_header(rcm_session *s, uint16_t oid, uint16_t kind, uint16_t payloadlen);
 
 // The whole register request (236 bytes) in tx_buf. Returns its length.
-size_t rcm_build_register(rcm_session *s, uint32_t uptime, const char *wan_ipaddr);
+[[nodiscard]] size_t rcm_build_register(rcm_session *s, uint32_t uptime, const char *wan_ipaddr);
 
 // The acknowledgement of the request whose 36-byte header is at `request`: that header with
 // kind 1, magic 0x006B, payloadlen 0, in tx_buf. Returns 36.
-size_t rcm_build_ack(rcm_session *s, const uint8_t *request);
+[[nodiscard]] size_t rcm_build_ack(rcm_session *s, const uint8_t *request);
 
 // The GPS report "lat=...;long=..." in tx_buf (values cut to fit). Returns its length.
-size_t rcm_build_gps(rcm_session *s, const char *lat, const char *lon);
+[[nodiscard]] size_t rcm_build_gps(rcm_session *s, const char *lat, const char *lon);
 
 // A fragment request for `index` in tx_buf; uses the current seq, then increments it.
 // Returns its length (40).
-size_t rcm_build_fragment_request(rcm_session *s, uint16_t index);
+[[nodiscard]] size_t rcm_build_fragment_request(rcm_session *s, uint16_t index);

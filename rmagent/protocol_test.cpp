@@ -54,12 +54,12 @@ TEST_F(Protocol, FragmentRequestUsesTheSeqThenAdvancesItForTheNextDatagram) {
 }
 
 TEST_F(Protocol, HeaderKeepsTheVersionBytesTheBufferHolds) {
-    rcm_build_register(s_, 1, "");
+    EXPECT_EQ(kRcmHeaderLen + kRegisterRecordLen, rcm_build_register(s_, 1, ""));
     rcm_build_header(s_, kOidKeepalive, kKindRequest, 0);
     const uint8_t version[4] = {0, 1, 0, 0};
     EXPECT_EQ(0, memcmp(version, s_->tx_buf + 8, 4));
     const uint8_t unset_wan[4] = {0xFF, 0xFF, 0xFF, 0xFF};  // inet_network("") fails
-    rcm_build_register(s_, 1, "");
+    EXPECT_EQ(kRcmHeaderLen + kRegisterRecordLen, rcm_build_register(s_, 1, ""));
     EXPECT_EQ(0, memcmp(unset_wan, s_->tx_buf + 40, 4));
 }
 

@@ -45,7 +45,7 @@ extern event_timer rcm_keepalive;
 
 // Allocates the session and its buffers, zero-filled, and fills serial, fw_version and
 // product_model from nvram. nullptr when memory is short.
-rcm_session *rcm_session_new(void);
+[[nodiscard]] rcm_session *rcm_session_new(void);
 void rcm_session_free(rcm_session *s);
 
 // gps_send_interval from nvram "gps_send_interval", at least 10.

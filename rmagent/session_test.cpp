@@ -254,7 +254,7 @@ TEST_F(SessionTest, GpsIntervalReadsNvramWithAFloorOfTen) {
         if (c.value)
             set_nvram("gps_send_interval", c.value);
         else
-            nvram_unset("gps_send_interval");
+            EXPECT_EQ(0, nvram_unset("gps_send_interval"));
         rcm_read_gps_interval();
         EXPECT_EQ(c.expected, gps_send_interval) << (c.value ? c.value : "unset");
     }

@@ -13,7 +13,8 @@ inline constexpr size_t kLeaseRecordLen = 88;
 
 // Formats the entry of the lease record at `rec` as "lan_lease<index>=..." into `out`;
 // false for a record whose hardware address is all zero (skipped).
-bool lease_entry(const uint8_t *rec, int index, uint32_t uptime, char *out, size_t size);
+[[nodiscard]] bool lease_entry(const uint8_t *rec, int index, uint32_t uptime, char *out,
+                               size_t size);
 
 // Signals the DHCP server to write its lease file, then sends the leases and
 // "lan_lease_maxunit=N". 0, or -1 when a batch fails.

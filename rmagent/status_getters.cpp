@@ -8,7 +8,9 @@
 #include "rmagent/variables.h"
 
 char *interfaces_info_get(int unit, const variable_row *row) {
-    netif_init();
+    // A failed scan leaves the list empty: the queries below then find nothing, as for an
+    // interface that is not there.
+    (void)netif_init();
     char ifname[64] = "";
     bool known = true;
     if (!strncmp(row->name, "lan_", 4)) {

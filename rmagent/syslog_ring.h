@@ -27,12 +27,12 @@ inline constexpr size_t kLogLineRoom = 1023;  // a line keeps at most 1022 chara
 // the next report; a line longer than 1022 characters is cut to 1021 and its "\n". Returns
 // the bytes written plus 1 (the NUL), 0 when there was nothing, or -1 when the header's
 // size, head or tail do not fit the ring (nothing is read).
-int syslog_ring_collect(uint8_t *ring, size_t ring_bytes, char *out, size_t cap);
+[[nodiscard]] int syslog_ring_collect(uint8_t *ring, size_t ring_bytes, char *out, size_t cap);
 
 // Attaches the ring (once, for the life of the process) under RMAGENT_SYSLOG_KEY or
 // 0x414E4547, takes the reader lock and collects as above. A ring that cannot be found,
 // attached or locked ends the program with status 1 (after a message on the debug stream).
-int get_system_log(char *out, size_t cap);
+[[nodiscard]] int get_system_log(char *out, size_t cap);
 
 // Tests: detach the ring so that the next call attaches again.
 void syslog_ring_testing_detach(void);

@@ -131,7 +131,7 @@ TEST(SyslogRingGone, MissingRingEndsTheProgram) {
     setenv("RMAGENT_SYSLOG_KEY", std::to_string(testsupport::unused_ipc_key()).c_str(), 1);
     syslog_ring_testing_detach();
     char out[64];
-    EXPECT_EXIT(get_system_log(out, sizeof out), ::testing::ExitedWithCode(1), "");
+    EXPECT_EXIT((void)get_system_log(out, sizeof out), ::testing::ExitedWithCode(1), "");
     unsetenv("RMAGENT_SYSLOG_KEY");
 }
 

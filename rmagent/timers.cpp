@@ -34,7 +34,8 @@ void rcm_keepalive_func(void *ctx) {
     }
     rcm_debug("\nSend keepalive packet to server ... ");
     size_t len = rcm_build_header(s, kOidKeepalive, kKindRequest, 0);
-    rcm_send(s, s->tx_buf, len);
+    // A lost send counts as a missed keepalive, as a lost datagram would.
+    if (rcm_send(s, s->tx_buf, len) < 0) rcm_debug("sendto fail .. \n");
     s->tx_len = static_cast<int>(len);
     s->ready = 0;
     rcm_arm(&rcm_keepalive, 3);
@@ -56,7 +57,8 @@ void rcm_logsender_func(void *ctx) {
     }
     rcm_build_header(s, kOidLog, kKindRequest, static_cast<uint16_t>(size));
     size_t len = kRcmHeaderLen + static_cast<size_t>(size);
-    rcm_send(s, s->tx_buf, len);
+    // A failed send is retried by the retransmit timer armed below.
+    if (rcm_send(s, s->tx_buf, len) < 0) rcm_debug("sendto fail .. \n");
     s->tx_len = static_cast<int>(len);
     std::memcpy(s->report_buf, s->tx_buf, len);
     s->report_len = static_cast<int>(len);
@@ -68,7 +70,8 @@ void rcm_gpssender_func(void *ctx) {
     rcm_session *s = static_cast<rcm_session *>(ctx);
     rcm_debug("\nSend gps packet to server...");
     size_t len = rcm_build_gps(s, nvram_safe_get("gps_lat"), nvram_safe_get("gps_long"));
-    rcm_send(s, s->tx_buf, len);
+    // The next report goes at the next interval, as after a lost datagram.
+    if (rcm_send(s, s->tx_buf, len) < 0) rcm_debug("sendto fail .. \n");
     s->tx_len = static_cast<int>(len);
     s->ready = 0;
     rcm_arm(&rcm_gpssender, static_cast<unsigned long>(gps_send_interval));
@@ -78,10 +81,10 @@ void rcm_retransmit_func(void *ctx) {
     rcm_session *s = static_cast<rcm_session *>(ctx);
     if (s->retransmits++ < 4) {
         rcm_debug("retransmit! ");
-        if (s->report_len > 0)
-            rcm_send(s, s->report_buf, static_cast<size_t>(s->report_len));
-        else
-            rcm_send(s, s->tx_buf, static_cast<size_t>(s->tx_len));
+        // A failed send counts as one more lost try.
+        const uint8_t *buf = s->report_len > 0 ? s->report_buf : s->tx_buf;
+        int len = s->report_len > 0 ? s->report_len : s->tx_len;
+        if (rcm_send(s, buf, static_cast<size_t>(len)) < 0) rcm_debug("sendto fail .. \n");
         rcm_arm(&rcm_retransmit, 3ul * static_cast<unsigned long>(s->retransmits));
         return;
     }

@@ -24,30 +24,30 @@ extern const variable_row config_variables[];
 extern const variable_row information_variables[];
 
 // The nvram key of `row` for `unit`, in `out`. false when it does not fit.
-bool variable_key(const variable_row *row, int unit, char *out, size_t size);
+[[nodiscard]] bool variable_key(const variable_row *row, int unit, char *out, size_t size);
 
 // A new copy of `text` (malloc).
-char *variable_strdup(const char *text);
+[[nodiscard]] char *variable_strdup(const char *text);
 
-char *generic_nvram_get(int unit, const variable_row *row);
-int generic_nvram_set(int unit, const char *value, const variable_row *row);
-char *lan_dhcp_rule_get(int unit, const variable_row *row);
-int lan_dhcp_rule_set(int unit, const char *value, const variable_row *row);
+[[nodiscard]] char *generic_nvram_get(int unit, const variable_row *row);
+[[nodiscard]] int generic_nvram_set(int unit, const char *value, const variable_row *row);
+[[nodiscard]] char *lan_dhcp_rule_get(int unit, const variable_row *row);
+[[nodiscard]] int lan_dhcp_rule_set(int unit, const char *value, const variable_row *row);
 
-char *wl_auth_mode_get(int unit, const variable_row *row);
-int wl_auth_mode_set(int unit, const char *value, const variable_row *row);
-char *wl_wep_get(int unit, const variable_row *row);
-int wl_wep_set(int unit, const char *value, const variable_row *row);
-char *wl_macmode_get(int unit, const variable_row *row);
-int wl_macmode_set(int unit, const char *value, const variable_row *row);
-int wl_macrule_set(int unit, const char *value, const variable_row *row);
+[[nodiscard]] char *wl_auth_mode_get(int unit, const variable_row *row);
+[[nodiscard]] int wl_auth_mode_set(int unit, const char *value, const variable_row *row);
+[[nodiscard]] char *wl_wep_get(int unit, const variable_row *row);
+[[nodiscard]] int wl_wep_set(int unit, const char *value, const variable_row *row);
+[[nodiscard]] char *wl_macmode_get(int unit, const variable_row *row);
+[[nodiscard]] int wl_macmode_set(int unit, const char *value, const variable_row *row);
+[[nodiscard]] int wl_macrule_set(int unit, const char *value, const variable_row *row);
 
-char *firewall_access_get(int unit, const variable_row *row);
-int firewall_access_set(int unit, const char *value, const variable_row *row);
-char *firewall_portforwarding_get(int unit, const variable_row *row);
-int firewall_portforwarding_set(int unit, const char *value, const variable_row *row);
+[[nodiscard]] char *firewall_access_get(int unit, const variable_row *row);
+[[nodiscard]] int firewall_access_set(int unit, const char *value, const variable_row *row);
+[[nodiscard]] char *firewall_portforwarding_get(int unit, const variable_row *row);
+[[nodiscard]] int firewall_portforwarding_set(int unit, const char *value, const variable_row *row);
 
 // Status figures (interface counters, memory).
-char *interfaces_info_get(int unit, const variable_row *row);
-char *memusage_get(int unit, const variable_row *row);
-char *memtotal_get(int unit, const variable_row *row);
+[[nodiscard]] char *interfaces_info_get(int unit, const variable_row *row);
+[[nodiscard]] char *memusage_get(int unit, const variable_row *row);
+[[nodiscard]] char *memtotal_get(int unit, const variable_row *row);

@@ -24,7 +24,7 @@ class Variables : public ::testing::Test {
   protected:
     void SetUp() override { nvram_testing_forget(); }
     void TearDown() override {
-        init_cgi(nullptr, 0);
+        EXPECT_EQ(0, init_cgi(nullptr, 0));
         nvram_testing_forget();
     }
     // Applies name=value through the row's setter for `unit`.
@@ -101,15 +101,15 @@ TEST_F(Variables, WepAndMacModeTranslateBothWays) {
         EXPECT_STREQ(c.stored, nvram_safe_get("wl0_macmode"));
         EXPECT_EQ(c.wire, get("wl_macmode"));
     }
-    nvram_set("wl0_macmode", "odd");
+    EXPECT_EQ(0, nvram_set("wl0_macmode", "odd"));
     EXPECT_EQ("0", get("wl_macmode"));
-    nvram_set("wl0_wep", "odd");
+    EXPECT_EQ(0, nvram_set("wl0_wep", "odd"));
     EXPECT_EQ("0", get("wl_wep"));
 }
 
 TEST_F(Variables, MacRuleRebuildsTheListFromAllEightRulesCutTo17) {
-    nvram_set("wl0_macrule0", "00:11:22:33:44:55");
-    nvram_set("wl0_macrule6", "aa:bb:cc:dd:ee:ff");
+    EXPECT_EQ(0, nvram_set("wl0_macrule0", "00:11:22:33:44:55"));
+    EXPECT_EQ(0, nvram_set("wl0_macrule6", "aa:bb:cc:dd:ee:ff"));
     set("wl_macrule1", "66:77:88:99:AA:BBtoolong");
     EXPECT_STREQ("66:77:88:99:AA:BBtoolong", nvram_safe_get("wl0_macrule1"));
     EXPECT_STREQ("00:11:22:33:44:55 66:77:88:99:AA:BB aa:bb:cc:dd:ee:ff",
@@ -161,7 +161,7 @@ TEST_F(Variables, CgiTableSkipsNulRunsAndStringsWithoutEquals) {
     EXPECT_EQ(4, count_cgi());
     EXPECT_EQ(0, set_cgi("a", "3"));
     EXPECT_STREQ("3", get_cgi("a"));
-    init_cgi(nullptr, 0);
+    EXPECT_EQ(0, init_cgi(nullptr, 0));
     EXPECT_EQ(nullptr, get_cgi("a"));
     EXPECT_EQ(0, count_cgi());
 }

@@ -22,7 +22,8 @@ bool is_eol(char c) {
 }
 
 void dial(bridge_ctx *ctx) {
-    if (!modem_up(ctx)) initModemport(ctx);
+    // A failed start leaves the modem down, which the next line looks at.
+    if (!modem_up(ctx)) (void)initModemport(ctx);
     if (!modem_up(ctx)) {
         finiModemport(ctx);
         return;
@@ -30,7 +31,9 @@ void dial(bridge_ctx *ctx) {
     send_at_reply(ctx->serial_fd, "CONNECT");
     if (ctx->serial_ppp_fd <= 0) {
         ctx->serial_ppp_fd = open_ppp(ctx, ctx->serial_fd);
-        if (ctx->serial_ppp_fd > 0) register_fd_desc(ctx->serial_ppp_fd, serial_ppp_handler, ctx);
+        if (ctx->serial_ppp_fd > 0 &&
+            register_fd_desc(ctx->serial_ppp_fd, serial_ppp_handler, ctx) < 0)
+            poe_fatal(ctx, "serial ppp channel: descriptor table full");
     }
 }
 
@@ -82,6 +85,6 @@ int serial_handler(fd_desc *desc) {
         return -1;
     }
     dump_frame(buf, n);
-    handle_at_input(ctx, buf, n);
+    (void)handle_at_input(ctx, buf, n);  // -1 only says the line is not complete yet
     return 0;
 }

@@ -8,11 +8,11 @@
 #include "serbridge/bridge.h"
 
 // AT phase: the serial terminal in its normal discipline (at_phase.cpp).
-int serial_handler(struct fd_desc *desc);
+[[nodiscard]] int serial_handler(struct fd_desc *desc);
 // PPP phase: frames from the host and from the modem (relay.cpp). 0, or -1 when the read gave
 // nothing.
-int serial_ppp_handler(struct fd_desc *desc);
-int modem_ppp_handler(struct fd_desc *desc);
+[[nodiscard]] int serial_ppp_handler(struct fd_desc *desc);
+[[nodiscard]] int modem_ppp_handler(struct fd_desc *desc);
 
 // Host inactivity: `idle_secs` after the last host frame, ends the link (link.cpp).
 extern struct event_timer termreq_event;

@@ -21,8 +21,8 @@ inline constexpr size_t kTermreqLen = 18;
 extern const uint8_t termreq_data[kTermreqLen];
 
 // 0 for an LCP frame of at least 6 bytes (fields filled in), -1 otherwise.
-int parse_lcp_header(const uint8_t *frame, int len, uint16_t *proto, uint8_t *code, uint8_t *id,
-                     uint16_t *lcp_len);
+[[nodiscard]] int parse_lcp_header(const uint8_t *frame, int len, uint16_t *proto, uint8_t *code,
+                                   uint8_t *id, uint16_t *lcp_len);
 
 // With -d: the bytes as hex and text columns, 16 to a trace line.
 void dump_frame(const uint8_t *data, int len);

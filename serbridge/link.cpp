@@ -67,7 +67,7 @@ void timeout_func(void *arg) {
 
 void modem_lost(bridge_ctx *ctx) {
     loginfo("modem channel closed: ending the link");
-    unregister_fd_desc(ctx->modem_ppp_fd);
+    (void)unregister_fd_desc(ctx->modem_ppp_fd);  // harmless when it was not registered
     terminate(ctx, ctx->serial_ppp_fd, "host", 2, "get termack from serial .... ");
     take_down(ctx);
     if (!ctx->always_ppp) resetSerial(ctx);
@@ -79,7 +79,7 @@ void serial_lost(bridge_ctx *ctx) {
         terminate(ctx, ctx->modem_ppp_fd, "modem", 4, "get termack from modem .... ");
     take_down(ctx);
     resetSerial(ctx);
-    unregister_fd_desc(ctx->serial_fd);
+    (void)unregister_fd_desc(ctx->serial_fd);  // harmless when it was not registered
     if (ctx->serial_fd > 0) close(ctx->serial_fd);
     ctx->serial_fd = -1;
     // A line that is gone, or still hung up, would wake the loop again at once: give up.

@@ -11,7 +11,7 @@ void end_link(bridge_ctx *ctx);
 
 // True when a read result says the descriptor is gone (0 bytes, or an error other than
 // "try again" or "interrupted"), rather than nothing to read just now.
-bool read_says_gone(int n);
+[[nodiscard]] bool read_says_gone(int n);
 
 // The modem's channel reported end of data: the host gets the bridge's Terminate-Request, the
 // link ends.

@@ -33,10 +33,12 @@ int initSerialport(bridge_ctx *ctx) {
     if (ctx->always_ppp) {
         ctx->serial_ppp_fd = open_ppp(ctx, fd);
         if (ctx->serial_ppp_fd < 0) return -1;
-        register_fd_desc(ctx->serial_ppp_fd, serial_ppp_handler, ctx);
+        if (register_fd_desc(ctx->serial_ppp_fd, serial_ppp_handler, ctx) < 0)
+            poe_fatal(ctx, "serial ppp channel: descriptor table full");
         return ctx->serial_ppp_fd;
     }
-    register_fd_desc(fd, serial_handler, ctx);
+    if (register_fd_desc(fd, serial_handler, ctx) < 0)
+        poe_fatal(ctx, "serial line %s: descriptor table full", ctx->serial_dev);
     return fd;
 }
 
@@ -48,7 +50,9 @@ int initModemport(bridge_ctx *ctx) {
     for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
         if (modem_connect(ctx) == 0) {
             ctx->modem_ppp_fd = open_ppp(ctx, ctx->modem_fd);
-            if (ctx->modem_ppp_fd > 0) register_fd_desc(ctx->modem_ppp_fd, modem_ppp_handler, ctx);
+            if (ctx->modem_ppp_fd > 0 &&
+                register_fd_desc(ctx->modem_ppp_fd, modem_ppp_handler, ctx) < 0)
+                poe_fatal(ctx, "modem ppp channel: descriptor table full");
             return ctx->modem_ppp_fd;
         }
         poe_error(ctx, "Failed to connect modem ");
@@ -56,13 +60,13 @@ int initModemport(bridge_ctx *ctx) {
     close(ctx->modem_fd);
     ctx->modem_fd = -1;
     snprintf(tmp, sizeof tmp, "%sstatus", prefix);
-    nvram_set(tmp, "bridged_fail");
+    (void)nvram_set(tmp, "bridged_fail");  // best effort: the program ends next either way
     poe_fatal(ctx, "connect fail 3 times. exit ... ");
 }
 
 void finiModemport(bridge_ctx *ctx) {
     if (ctx->modem_ppp_fd > 0) {
-        unregister_fd_desc(ctx->modem_ppp_fd);
+        (void)unregister_fd_desc(ctx->modem_ppp_fd);  // harmless when it was not registered
         close_ppp(ctx, ctx->modem_fd, ctx->modem_ppp_fd);
         ctx->modem_ppp_fd = -1;
     }
@@ -75,7 +79,7 @@ void finiModemport(bridge_ctx *ctx) {
 
 void resetSerial(bridge_ctx *ctx) {
     if (ctx->serial_ppp_fd > 0) {
-        unregister_fd_desc(ctx->serial_ppp_fd);
+        (void)unregister_fd_desc(ctx->serial_ppp_fd);  // harmless when it was not registered
         loginfo("%s: close ppp", "resetSerial");
         close_ppp(ctx, ctx->serial_fd, ctx->serial_ppp_fd);
         ctx->serial_ppp_fd = -1;

@@ -23,8 +23,8 @@ struct ppp_channel_ops {
 extern const ppp_channel_ops kernel_ppp_channel;
 // The kernel channel's steps: the terminal into (out of) the PPP discipline and the "/dev/ppp"
 // descriptor attached to (detached from) its channel.
-int tty_establish_ppp(bridge_ctx *ctx, int tty, int chan);
-int tty_disestablish_ppp(bridge_ctx *ctx, int tty, int chan);
+[[nodiscard]] int tty_establish_ppp(bridge_ctx *ctx, int tty, int chan);
+[[nodiscard]] int tty_disestablish_ppp(bridge_ctx *ctx, int tty, int chan);
 extern const ppp_channel_ops hdlc_ppp_channel;
 
 // Picks the implementation from SERBRIDGE_PPP_CHANNEL ("kernel" or unset, "hdlc"). Returns 0,
@@ -35,7 +35,7 @@ const ppp_channel_ops *ppp_channel(void);
 void ppp_channel_use(const ppp_channel_ops *ops);
 
 // Binds `tty` to a new channel and returns its descriptor (non-blocking), or -1.
-int open_ppp(bridge_ctx *ctx, int tty);
+[[nodiscard]] int open_ppp(bridge_ctx *ctx, int tty);
 // Unbinds and closes the channel, whatever the unbinding gives. Returns 0.
 int close_ppp(bridge_ctx *ctx, int tty, int chan);
 // Makes the channel descriptor non-blocking.

@@ -30,6 +30,7 @@ int modem_connect(bridge_ctx *ctx) {
 
 int modem_disconnect(bridge_ctx *ctx) {
     poe_info(ctx, "call disconnect script: %s \n", ctx->disconnect_script);
-    device_script(ctx, ctx->disconnect_script, ctx->modem_fd, ctx->modem_fd, 0);
+    // The modem is closed next whatever the script did; a failed start is logged already.
+    (void)device_script(ctx, ctx->disconnect_script, ctx->modem_fd, ctx->modem_fd, 0);
     return 0;
 }

@@ -6,10 +6,11 @@
 #include "serbridge/bridge.h"
 
 // Runs `command`. Returns 0 when it ended with status 0 (or at once with `dont_wait`), else -1.
-int device_script(bridge_ctx *ctx, const char *command, int in, int out, int dont_wait);
+[[nodiscard]] int device_script(bridge_ctx *ctx, const char *command, int in, int out,
+                                int dont_wait);
 
 // The connect script on the modem terminal: 0 on success, else -1.
-int modem_connect(bridge_ctx *ctx);
+[[nodiscard]] int modem_connect(bridge_ctx *ctx);
 
 // The disconnect script on the modem terminal; its outcome is ignored. Returns 0.
 int modem_disconnect(bridge_ctx *ctx);

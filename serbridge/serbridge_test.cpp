@@ -89,25 +89,25 @@ class WanUnit : public ::testing::Test {
 };
 
 TEST_F(WanUnit, AbsentCountMatchesNothing) {
-    nvram_set("wan0_proto", "4");
-    nvram_set("wan0_devname", "/dev/usb/tts/0");
+    EXPECT_EQ(0, nvram_set("wan0_proto", "4"));
+    EXPECT_EQ(0, nvram_set("wan0_devname", "/dev/usb/tts/0"));
     EXPECT_EQ(-1, find_wan_unit(&ctx_));
-    nvram_set("wan_maxentrys", "0");
+    EXPECT_EQ(0, nvram_set("wan_maxentrys", "0"));
     EXPECT_EQ(-1, find_wan_unit(&ctx_));
 }
 
 TEST_F(WanUnit, LowestMatchingUnitWinsAndOthersAreSkipped) {
-    nvram_set("wan_maxentrys", "4");
-    nvram_set("wan0_proto", "4");
-    nvram_set("wan0_devname", "/dev/ttyUSB0");  // proto 4, another device
-    nvram_set("wan1_proto", "2");
-    nvram_set("wan1_devname", "/dev/usb/tts/0");  // right device, another protocol
-    nvram_set("wan2_proto", "4");
-    nvram_set("wan2_devname", "/dev/usb/tts/0");
-    nvram_set("wan3_proto", "4");
-    nvram_set("wan3_devname", "/dev/usb/tts/0");
+    EXPECT_EQ(0, nvram_set("wan_maxentrys", "4"));
+    EXPECT_EQ(0, nvram_set("wan0_proto", "4"));
+    EXPECT_EQ(0, nvram_set("wan0_devname", "/dev/ttyUSB0"));  // proto 4, another device
+    EXPECT_EQ(0, nvram_set("wan1_proto", "2"));
+    EXPECT_EQ(0, nvram_set("wan1_devname", "/dev/usb/tts/0"));  // right device, another protocol
+    EXPECT_EQ(0, nvram_set("wan2_proto", "4"));
+    EXPECT_EQ(0, nvram_set("wan2_devname", "/dev/usb/tts/0"));
+    EXPECT_EQ(0, nvram_set("wan3_proto", "4"));
+    EXPECT_EQ(0, nvram_set("wan3_devname", "/dev/usb/tts/0"));
     EXPECT_EQ(2, find_wan_unit(&ctx_));
-    nvram_set("wan_maxentrys", "2");  // the matches lie beyond the count
+    EXPECT_EQ(0, nvram_set("wan_maxentrys", "2"));  // the matches lie beyond the count
     EXPECT_EQ(-1, find_wan_unit(&ctx_));
 }
 

@@ -393,12 +393,12 @@ TEST(CardsimProgram, PlaysACardForModemdAndModemctlThroughItsOptionsAndControlPi
     o.stdout_path = root.host("/modemd.out");
     pid_t daemon = spawn_program("modemd", {"-t", "cdu", "-f", slave}, o);
     RunResult r;
-    wait_until(
+    EXPECT_TRUE(wait_until(
         [&] {
             r = run_program("modemctl", {"-t", "5", "esn"}, o);
             return r.exit_code() == 0;
         },
-        60000);
+        60000));
     EXPECT_EQ("result 0\nlen 16\ndata 04 03 02 01\nesn 01020304 (hex) 16909060 (decimal)\n", r.out);
     EXPECT_NE(std::string::npos, read_file(log).find("req 01\n"));
     write_file(fifo, "vanish\n");

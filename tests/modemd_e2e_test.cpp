@@ -55,7 +55,7 @@ class RawClient {
     // Waits up to `timeout_ms` for one answer; returns its text length or -1.
     ssize_t receive(msgcmd *m, int timeout_ms) {
         ssize_t n = -1;
-        wait_until(
+        (void)wait_until(  // n stays -1 when nothing came: the caller looks at it
             [&] {
                 n = msgrcv(qid_, m, kMsgcmdTextSize, 0, IPC_NOWAIT | MSG_NOERROR);
                 return n >= 0;
@@ -352,12 +352,12 @@ TEST(ModemctlAlone, InterruptRemovesItsQueue) {
     // The request names modemctl's reply queue.
     msgcmd request;
     ssize_t n = -1;
-    wait_until(
+    EXPECT_TRUE(wait_until(
         [&] {
             n = msgrcv(q, &request, kMsgcmdTextSize, 0, IPC_NOWAIT | MSG_NOERROR);
             return n >= 0;
         },
-        20000);
+        20000));
     ASSERT_EQ(24, n);
     EXPECT_EQ(2, msgcmd_cmd(request));
     EXPECT_EQ(12u, msgcmd_len(request));

@@ -124,7 +124,7 @@ class Novatel : public ::testing::Test {
         Answer a;
         if (msgsnd(msgget(key_, 0), &m, kMsgcmdMinText, 0) < 0) return a;
         ssize_t n = -1;
-        wait_until(
+        (void)wait_until(  // n stays -1 when nothing came: checked below
             [&] {
                 n = msgrcv(reply_qid_, &m, kMsgcmdTextSize, mtype_, IPC_NOWAIT | MSG_NOERROR);
                 return n >= 0;

@@ -41,9 +41,9 @@ class Serbridge : public ::testing::Test {
         // The poe_* messages are copied to descriptor 0: a file of the test's.
         poe_fd_ = open(root_.host("/poe.out").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
         nvram_testing_forget();  // the store of this test's router root
-        nvram_set("wan_maxentrys", "3");
-        nvram_set("wan0_proto", "4");
-        nvram_set("wan0_devname", modem_.slave.c_str());
+        EXPECT_EQ(0, nvram_set("wan_maxentrys", "3"));
+        EXPECT_EQ(0, nvram_set("wan0_proto", "4"));
+        EXPECT_EQ(0, nvram_set("wan0_devname", modem_.slave.c_str()));
         write_file(root_.host("/connect.sh"),
                    "echo connect >> " + root_.host("/scripts.ran") +
                        "\nprintf 'CONNECTED\\r\\n'\necho connect-stderr >&2\n"
@@ -130,7 +130,7 @@ class Serbridge : public ::testing::Test {
 };
 
 TEST_F(Serbridge, AbsentUnitCountEndsWithStatus1) {
-    nvram_unset("wan_maxentrys");
+    EXPECT_EQ(0, nvram_unset("wan_maxentrys"));
     start();
     EXPECT_EQ(1, wait_exit());
     EXPECT_EQ("why no dev matched " + modem_.slave + " \n", poe());
@@ -150,11 +150,11 @@ TEST_F(Serbridge, BadCommandLineEndsWithStatus255) {
 }
 
 TEST_F(Serbridge, ThreeFailedConnectsMarkTheLowerMatchingUnitAndEnd) {
-    nvram_set("wan0_devname", "/dev/another");  // proto 4, another device: skipped
-    nvram_set("wan1_proto", "4");
-    nvram_set("wan1_devname", modem_.slave.c_str());
-    nvram_set("wan2_proto", "4");
-    nvram_set("wan2_devname", modem_.slave.c_str());
+    EXPECT_EQ(0, nvram_set("wan0_devname", "/dev/another"));  // proto 4, another device: skipped
+    EXPECT_EQ(0, nvram_set("wan1_proto", "4"));
+    EXPECT_EQ(0, nvram_set("wan1_devname", modem_.slave.c_str()));
+    EXPECT_EQ(0, nvram_set("wan2_proto", "4"));
+    EXPECT_EQ(0, nvram_set("wan2_devname", modem_.slave.c_str()));
     write_file(root_.host("/connect.rc"), "1\n");
     start();
     ASSERT_TRUE(log_has("serbridge: bridge on wan1"));

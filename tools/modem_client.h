@@ -23,14 +23,14 @@ struct ModemReply {
 };
 
 // Creates the private reply queue. Returns 0, or -1 with errno set.
-int modem_client_open(ModemClient *client, int server_key);
+[[nodiscard]] int modem_client_open(ModemClient *client, int server_key);
 
 // Sends command `cmd` with `len` data bytes (at most 1016; the message is padded to the
 // minimum of 4 data bytes, `len` still says how many count) and waits up to `timeout_s`
 // seconds for the answer. Returns 0, or -1 with errno: ENOENT when modemd has no queue with
 // that key, ETIMEDOUT when no answer came, EINVAL for too much data.
-int modem_client_call(ModemClient *client, uint16_t cmd, const uint8_t *data, size_t len,
-                      int timeout_s, ModemReply *reply);
+[[nodiscard]] int modem_client_call(ModemClient *client, uint16_t cmd, const uint8_t *data,
+                                    size_t len, int timeout_s, ModemReply *reply);
 
 // Removes the reply queue.
 void modem_client_close(ModemClient *client);

@@ -32,7 +32,7 @@ static_assert(sizeof(diag_start_record) == 262, "the start record is 262 bytes")
 // Switches event reports off, stops the reader thread, restores the port's settings and
 // closes it. Afterwards every operation fails at once with 9. 0, or 1 when the send mutex
 // could not be taken.
-int ShutdownLoader();
+[[nodiscard]] int ShutdownLoader();
 
 uint8_t IsLoaderStarted();
 

@@ -14,7 +14,7 @@ int diag_open_status(int err);
 // in *saved (*saved_valid false when they could not be read). A failing set-up step is logged
 // to the console and the start goes on. Returns the descriptor, or the loader status of the
 // failed open() as a negative number.
-int diag_port_open(const char *path, termios *saved, bool *saved_valid);
+[[nodiscard]] int diag_port_open(const char *path, termios *saved, bool *saved_valid);
 
 // Clears O_ASYNC, restores the saved settings (when valid) and closes the port.
 void diag_port_close(int fd, const termios *saved, bool saved_valid);

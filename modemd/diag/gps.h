@@ -80,8 +80,9 @@ struct gps_fix {
 static_assert(sizeof(gps_fix) == 80, "the position fix is 80 bytes");
 
 // Fills `block` (zeroed first) with the card's default session values. 8 when block is NULL.
-int DiagPrepareDefaultGpsSessionStartPacket(gps_session_block *block, uint32_t session_value_1,
-                                            uint32_t session_value_2);
+[[nodiscard]] int DiagPrepareDefaultGpsSessionStartPacket(gps_session_block *block,
+                                                          uint32_t session_value_1,
+                                                          uint32_t session_value_2);
 
 // `pair` is {item 0-5, value}, sent unchanged. 8 for a NULL pair; a transaction status; else
 // by the card's status word: 0 gives 0 (its result word into *result_out when given), 1 gives
@@ -98,7 +99,7 @@ int DiagPrepareDefaultGpsSessionStartPacket(gps_session_block *block, uint32_t s
 [[nodiscard]] int DiagGPSGetLastKnownPosition(gps_raw_position *raw_out);
 
 // Converts `raw` into *fix_out (zeroed first). 1 when either pointer is NULL, else 0.
-int GetStdGPSFix(gps_fix *fix_out, const gps_raw_position *raw);
+[[nodiscard]] int GetStdGPSFix(gps_fix *fix_out, const gps_raw_position *raw);
 
 // Starts the position stream with the record's session values. 207 NULL record, 500 empty
 // path (nothing sent), 0 started, 210 refused by the card (bad command or parameters), 204

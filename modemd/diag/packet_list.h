@@ -32,11 +32,11 @@ class PacketList {
     void add(const uint8_t *data, uint32_t length);
     // Walking the list, between lock() and unlock(): the node at the cursor, then the cursor
     // moves on; NULL once past the last stored node.
-    packet_node *get_current_packet();
+    [[nodiscard]] packet_node *get_current_packet();
     void reset_current_index();
     uint16_t get_size();
     // Frees every node and copy. Returns 0, or the error of taking the list mutex.
-    int flush_list();
+    [[nodiscard]] int flush_list();
 
   private:
     void free_all();  // with the mutex held

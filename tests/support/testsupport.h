@@ -67,7 +67,7 @@ std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &text);
 
 // Polls `done` every 5 ms until it holds or `timeout_ms` passes; returns its last answer.
-bool wait_until(const std::function<bool()> &done, int timeout_ms);
+[[nodiscard]] bool wait_until(const std::function<bool()> &done, int timeout_ms);
 
 // A pseudo-terminal in raw mode: the test holds the master, the program opens `slave`.
 struct Pty {
