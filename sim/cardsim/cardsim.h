@@ -144,6 +144,7 @@ class CardSim {
     size_t chunk_size_ = 100;
     int last_pkttype_ = 2;
     uint16_t next_msgid_ = 1;
+    Bytes notify_id_ = {0x78, 0x56, 0x34, 0x12};
 
     // KPC650 and CDU.
     bool reply_echo_ = true;
