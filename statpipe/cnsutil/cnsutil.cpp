@@ -68,7 +68,8 @@ int cns_rx_take(CnsRx *rx, uint8_t *out, int cap) {
         }
         // A frame's decoded length is at most its stuffed length: decode in place, then check.
         size_t n = unstuff(rx->raw + start, end - start, rx->raw + start);
-        bool fits = cap >= 0 && n <= static_cast<size_t>(cap) && n <= kCnsFrameMax;
+        // Nothing left once the escapes are undone (a lone escape) is no frame either.
+        bool fits = n > 0 && cap >= 0 && n <= static_cast<size_t>(cap) && n <= kCnsFrameMax;
         if (fits) memcpy(out, rx->raw + start, n);
         drop_front(rx, end);  // the closing flag stays: it may open the next frame
         if (fits) return static_cast<int>(n);

@@ -65,7 +65,7 @@ size_t cns_rx_room(const CnsRx *rx);
 uint8_t *cns_rx_tail(CnsRx *rx);
 void cns_rx_added(CnsRx *rx, size_t n);
 // Takes the first whole frame, unstuffed, into out (room for `cap` bytes). A frame longer
-// than `cap` or kCnsFrameMax is dropped and the next one looked at. Bytes that fill the
+// than `cap` or kCnsFrameMax, or empty once unstuffed, is dropped and the next one looked at. Bytes that fill the
 // buffer without a flag are dropped. Returns the length, or 0 when no whole frame is held.
 int cns_rx_take(CnsRx *rx, uint8_t *out, int cap);
 bool cns_rx_whole(const CnsRx *rx);

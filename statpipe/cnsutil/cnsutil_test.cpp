@@ -133,6 +133,12 @@ TEST_F(CnsUtil, AFrameAbove512BytesIsDroppedAndTheNextDelivered) {
     EXPECT_EQ(recv(), most);
 }
 
+TEST_F(CnsUtil, AFrameOfALoneEscapeIsSkippedNotTakenForTheEndOfTheBuffer) {
+    put(cat(Bytes{0x7E, 0x7D, 0x7E}, stuffed(kHeartbeat)));
+    EXPECT_EQ(recv(), kHeartbeat);
+    EXPECT_EQ(waits_, 1);  // the one read brought both
+}
+
 TEST_F(CnsUtil, APortThatEndsFails) {
     close(sv_[1]);
     sv_[1] = -1;
