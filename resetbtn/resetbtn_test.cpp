@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,28 @@ std::string all_nvram() {
     for (const char *p = buf; n > 0 && *p; p += strlen(p) + 1)
         out += std::string(p) + "\n";
     return out;
+}
+
+// User plus system CPU time of a process so far, in clock ticks (-1 when unknown).
+long cpu_ticks(pid_t pid) {
+    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    size_t paren = stat.rfind(')');
+    if (paren == std::string::npos) return -1;
+    long utime = 0, stime = 0;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    if (sscanf(stat.c_str() + paren + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld",
+               &utime, &stime) != 2)
+        return -1;
+    return utime + stime;
+}
+
+// Asleep: over a second and a half it takes at most a tenth of a second of CPU (a loop that
+// spins takes its whole share even on a loaded host).
+bool idle(pid_t pid) {
+    long before = cpu_ticks(pid);
+    usleep(1500000);
+    long after = cpu_ticks(pid);
+    return before >= 0 && after >= 0 && after - before <= sysconf(_SC_CLK_TCK) / 10;
 }
 
 int count_lines(const std::string &text) {
@@ -97,9 +120,10 @@ TEST_F(ResetbtnProgram, EachPressRequestsOneRestoreAndChangesNothingElse) {
     close(button);
 }
 
-TEST_F(ResetbtnProgram, RunsOnWithoutTheDevice) {
+TEST_F(ResetbtnProgram, RunsOnWithoutTheDeviceAsleep) {
     start();
     EXPECT_TRUE(runs_on());
+    EXPECT_TRUE(idle(pid_));
     EXPECT_EQ(ops(), "");
     EXPECT_EQ(nvram_get("restore_defaults"), nullptr);
 }
@@ -110,6 +134,7 @@ TEST_F(ResetbtnProgram, DeviceReadableWithNothingToReadIsSaidOnceAndLeft) {
     start();
     ASSERT_TRUE(wait_until([&] { return !read_file(root_.host("/dev/console")).empty(); }, 20000));
     EXPECT_TRUE(runs_on());
+    EXPECT_TRUE(idle(pid_));
     EXPECT_EQ(read_file(root_.host("/dev/console")),
               "resetbtn: /dev/gpio/in readable with nothing to read (end of file); no longer "
               "watched\n");
