@@ -5,7 +5,9 @@ set(kCalls "sleep|usleep|nanosleep|clock_gettime|fork|vfork|execl|execlp|execle|
 file(GLOB_RECURSE sources RELATIVE ${ROOT}
      ${ROOT}/common/*.cpp ${ROOT}/common/*.h ${ROOT}/platform/*.cpp ${ROOT}/platform/*.h
      ${ROOT}/modemd/*.cpp ${ROOT}/modemd/*.h ${ROOT}/rmagent/*.cpp ${ROOT}/rmagent/*.h
-     ${ROOT}/serbridge/*.cpp ${ROOT}/serbridge/*.h ${ROOT}/tools/*.cpp ${ROOT}/tools/*.h)
+     ${ROOT}/serbridge/*.cpp ${ROOT}/serbridge/*.h ${ROOT}/tools/*.cpp ${ROOT}/tools/*.h
+     ${ROOT}/cardactivate/*.cpp ${ROOT}/cardactivate/*.h ${ROOT}/statpipe/*.cpp ${ROOT}/statpipe/*.h
+     ${ROOT}/resetbtn/*.cpp ${ROOT}/resetbtn/*.h)
 set(found "")
 foreach(f IN LISTS sources)
   # Tests and their fixtures, and the seam itself.

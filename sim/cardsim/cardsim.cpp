@@ -211,17 +211,22 @@ void CardSim::send_frame(const Bytes &decoded) {
 }
 
 int CardSim::next_due_ms() const {
-    if (tail_.empty()) return -1;
-    long left = tail_due_ms_ - now_ms();
+    long due = -1;
+    if (!tail_.empty()) due = tail_due_ms_;
+    if (!otasp_queue_.empty() && tail_.empty()) due = otasp_due_ms_;
+    if (due < 0) return -1;
+    long left = due - now_ms();
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
 void CardSim::run_due() {
-    if (tail_.empty() || next_due_ms() > 0) return;
-    Bytes tail;
-    tail.swap(tail_);
-    write_raw(tail);
-    note("tail");
+    if (!tail_.empty() && tail_due_ms_ <= now_ms()) {
+        Bytes tail;
+        tail.swap(tail_);
+        write_raw(tail);
+        note("tail");
+    }
+    send_reports_due();
 }
 
 void CardSim::on_readable() {
@@ -250,11 +255,19 @@ void CardSim::on_frame(const Bytes &segment) {
 }
 
 void CardSim::crc_frame(const Bytes &d) {
-    if (d.size() < 2 || fcs16_update(kFcs16Init, d.data(), d.size()) != kFcs16Good) {
-        note("bad " + hex(d));
-        return;
+    auto good = [](const uint8_t *p, size_t n) {
+        return n >= 2 && fcs16_update(kFcs16Init, p, n) == kFcs16Good;
+    };
+    size_t skip = 0;
+    if (!good(d.data(), d.size())) {
+        if (d.size() < 3 || !good(d.data() + 1, d.size() - 1)) {
+            note("bad " + hex(d));
+            return;
+        }
+        skip = 1;  // one stray byte before the frame
+        note("stray " + hex(Bytes{d[0]}));
     }
-    Bytes data(d.begin(), d.end() - 2);
+    Bytes data(d.begin() + static_cast<long>(skip), d.end() - 2);
     note("req " + hex(data));
     if (family_ == Family::kKpc650)
         kpc650_frame(data);

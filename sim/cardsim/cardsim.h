@@ -30,6 +30,16 @@
 //     keepalive           sends a keep-alive frame (COMMAND 1, CHANNEL 0, MSGTYPE 3)
 //     frame HEX           sends a frame with its check value
 //     reply HEX           the answer to good frames (default: the frame's data)
+//     The activation tool's frames are answered as a card being activated: startup, query
+//     and bye are answered, hello with `hello`'s byte, the PRL version as `prl` says; after
+//     the start-activation frame the `otasp` reports follow (channel 10, type 1, the state):
+//     otasp STATE...      the states reported, decimal (default 1 to 9)
+//     otasp never         no reports
+//     otasp every MS      milliseconds between reports (decimal, default 200)
+//     otasp glue          the last two reports in one write
+//     hello HEX           byte 14 of the hello reply (default 01)
+//     prl N be|le         the PRL version (decimal) and the byte order of the reply's type 9
+//     One stray byte before a frame (the startup frame's trailing 00) is ignored.
 //   cdu
 //     esn HEX             4-byte ESN
 //     gps ready N | never the status poll answers ready from the Nth poll (decimal) or never
@@ -40,7 +50,7 @@
 // included; KPC650/CDU: without the check value); "bad HEX" a frame whose check value is
 // wrong; "ack MSGID" an SMS acknowledgement; "echo HEX" a keep-alive sent back; "sent HEX"
 // every frame sent (decoded); "fault NAME"; "tail" the second half of a split answer;
-// "vanished".
+// "vanished"; "stray XX" a byte ignored before a frame; "otasp STATE" each report sent.
 #pragma once
 
 #include <cstdint>
@@ -117,6 +127,8 @@ class CardSim {
     void crc_frame(const Bytes &data);
     void kpc650_frame(const Bytes &data);
     void cdu_frame(const Bytes &data);
+    bool activation_frame(const Bytes &data);
+    void send_reports_due();
     std::string sierra_control(const std::vector<std::string> &w, const std::string &line);
     std::string crc_control(const std::vector<std::string> &w, const std::string &line);
 
@@ -144,11 +156,21 @@ class CardSim {
     size_t chunk_size_ = 100;
     int last_pkttype_ = 2;
     uint16_t next_msgid_ = 1;
+    Bytes notify_id_ = {0x78, 0x56, 0x34, 0x12};
 
     // KPC650 and CDU.
     bool reply_echo_ = true;
     Bytes reply_;
     uint32_t esn_ = 0x8A1B2C3D;
+    std::vector<int> otasp_states_ = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    std::vector<int> otasp_queue_;  // reports still to send
+    bool otasp_never_ = false;
+    bool otasp_glue_ = false;
+    long otasp_every_ms_ = 200;
+    long otasp_due_ms_ = 0;
+    uint8_t hello_byte_ = 0x01;
+    uint16_t prl_version_ = 1;
+    bool prl_le_ = false;
     int gps_ready_after_ = 1;  // -1: never
     int gps_polls_ = 0;
     std::string nmea_ = "$GPGGA,123519,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47";

@@ -163,8 +163,7 @@ void CardSim::sierra_notify(uint16_t obj, const Bytes &payload) {
     put16(&cns, obj);
     cns.push_back(kNotifyOp);
     cns.push_back(0);
-    for (uint8_t b : {0x78, 0x56, 0x34, 0x12})
-        cns.push_back(b);
+    cns.insert(cns.end(), notify_id_.begin(), notify_id_.end());
     put16(&cns, static_cast<uint16_t>(payload.size()));
     cns.insert(cns.end(), payload.begin(), payload.end());
     Bytes frame = header(0x6B, cns.size());
@@ -203,6 +202,9 @@ std::string CardSim::sierra_control(const std::vector<std::string> &w, const std
         long n = number(w[1], 10);
         if (n < 1 || n > 230) return "chunk size 1 to 230";
         chunk_size_ = static_cast<size_t>(n);
+    } else if (cmd == "notifyid" && w.size() >= 2) {
+        if (!parse_hex(w[1], &b) || b.size() != 4) return "notifyid takes 4 bytes";
+        notify_id_ = b;
     } else if (cmd == "notify" && w.size() >= 2) {
         if (w[1] == "heartbeat") {
             sierra_notify(0x0000, {});
