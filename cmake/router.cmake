@@ -28,6 +28,14 @@ if(CMAKE_CROSSCOMPILING)
   endif()
 endif()
 
+# The board's libraries from the build's own sysroot (cmake/toolchain-mipsel.cmake) need
+# each other at link time.
+if(CMAKE_CROSSCOMPILING)
+  foreach(dir IN LISTS ROUTER_MIPS_LIBDIRS)
+    add_link_options(-Wl,-rpath-link,${dir})
+  endforeach()
+endif()
+
 # Warnings for the project's own code (not for third-party sources built alongside).
 function(router_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow)
