@@ -118,7 +118,7 @@ class Ssltest : public ::testing::Test {
             if (ended == -1 && listening(port_)) return;
             if (ended == -1) stop_child(server_);  // not reaped yet
             server_ = -1;
-            close(feed_);
+            if (feed_ >= 0) close(feed_);
             feed_ = -1;
         }
         FAIL() << "s_server did not start: " << read_file(server_err_);
