@@ -91,12 +91,13 @@ class Ssltest : public ::testing::Test {
         static int fd = open("/dev/null", O_RDONLY);
         return fd;
     }
-    // Starts s_server on a free port; its standard input (what it sends) begins with `say`.
-    void start_server(const std::string &say) {
+    // Starts s_server on a free port; its standard input (what it sends) begins with `say`,
+    // and ends there when `end_input` (the server then closes each connection).
+    void start_server(const std::string &say, bool end_input = false) {
         for (int attempt = 0; attempt < 5; ++attempt) {
             port_ = free_port();
             int p[2];
-            ASSERT_EQ(0, pipe(p));
+            ASSERT_EQ(0, pipe2(p, O_CLOEXEC));  // the server must not hold the writing end
             ASSERT_EQ(static_cast<ssize_t>(say.size()), write(p[1], say.data(), say.size()));
             server_out_ = root_.host("/server.out");
             server_err_ = root_.host("/server.err");
@@ -107,6 +108,10 @@ class Ssltest : public ::testing::Test {
                                  p[0], server_out_, server_err_);
             close(p[0]);
             feed_ = p[1];  // held open: the server's input does not end
+            if (end_input) {
+                close(feed_);
+                feed_ = -1;
+            }
             int ended = -1;  // the server's wait status once it has ended (port taken)
             wait_until(
                 [&] {
@@ -150,6 +155,19 @@ TEST_F(Ssltest, PrintsCipherNamesAndTheAnswerAndTheServerGetsHello) {
     server_ = -1;
     EXPECT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ("Hello World!", read_file(server_out_));
+}
+
+// With its input at an end the server closes each connection at once: whether that meets the
+// handshake, the write or the read, it is status 2 and a normal exit. (The close usually comes
+// after the write, so this does not force the write onto a closed socket, where SIGPIPE would
+// strike without the program ignoring it.)
+TEST_F(Ssltest, ServerClosingMidExchangeIsStatus2) {
+    start_server("", true);
+    RunResult r = ssltest(port_);
+    EXPECT_TRUE(WIFEXITED(r.status)) << r.status;
+    EXPECT_EQ(2, r.exit_code()) << r.err;
+    EXPECT_EQ(std::string::npos, r.out.find("Got ")) << r.out;
+    EXPECT_NE("", r.err);
 }
 
 TEST_F(Ssltest, NobodyListeningIsStatus1) {
