@@ -1,7 +1,7 @@
 # The test clients and the USB probe: apitest asks modemd with a simulated Sierra card for every
 # value of the card API, ssltest talks TLS to `openssl s_server` with a certificate made here,
 # and usbprobe looks for a Sierra device on this host's USB bus. Its own queue key.
-CLIENTS_KEY=$((MODEMD_QUEUE_KEY + 3))
+CLIENTS_KEY=$((MODEMD_QUEUE_KEY + 14))
 clients_serving() {
   rc=0
   modemctl -k "$CLIENTS_KEY" -t 1 65535 >/dev/null 2>&1 || rc=$?
