@@ -31,6 +31,9 @@ endif()
 # The board's libraries from the build's own sysroot (cmake/toolchain-mipsel.cmake) need
 # each other at link time.
 if(CMAKE_CROSSCOMPILING)
+  if(ROUTER_MIPS_SYSROOT AND NOT EXISTS ${ROUTER_MIPS_SYSROOT}/.packages)
+    message(FATAL_ERROR "the board's sysroot ${ROUTER_MIPS_SYSROOT} is missing: run scripts/deps.sh")
+  endif()
   foreach(dir IN LISTS ROUTER_MIPS_LIBDIRS)
     add_link_options(-Wl,-rpath-link,${dir})
   endforeach()
