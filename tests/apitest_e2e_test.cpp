@@ -45,8 +45,8 @@ class Apitest : public ::testing::Test {
         for (const char *m : {"5551234 one", "5551235 two", "5551236 three"})
             say(std::string("sms ") + m);
         std::string out = root_.host("/modemd.out");
-        modemd_ = spawn_program("modemd", {"-t", "sierra_module", "-f", card_->slave()},
-                                options(out));
+        modemd_ =
+            spawn_program("modemd", {"-t", "sierra_module", "-f", card_->slave()}, options(out));
         // Serving once the card's start-up is over and the queue answers.
         ModemClient probe{};
         ASSERT_TRUE(wait_until([&] { return msgget(key_, 0) >= 0; }, 60000)) << read_file(out);
@@ -67,9 +67,7 @@ class Apitest : public ::testing::Test {
                 objs.push_back(line.substr(12, 4));
         return objs;
     }
-    RunResult apitest() {
-        return run_program("apitest", {}, options(""), 120000);
-    }
+    RunResult apitest() { return run_program("apitest", {}, options(""), 120000); }
 
     TempRouterRoot root_;
     std::unique_ptr<CardSimThread> card_;
@@ -82,14 +80,13 @@ TEST_F(Apitest, PrintsEveryValueAndAsksTheCardInOrder) {
     start_card_and_modemd();
     RunResult r = apitest();
     EXPECT_EQ(0, r.exit_code()) << r.err;
-    EXPECT_EQ(label("test cl_get_esn()") + "8a1b2c3d\n" +
-                  label("test cl_get_rssi()") + "004b\n" +
+    EXPECT_EQ(label("test cl_get_esn()") + "8a1b2c3d\n" + label("test cl_get_rssi()") + "004b\n" +
                   label("test cl_get_bandclass()") + "0102\n" +
                   label("test cl_get_activation_status()") + "0001\n" +
                   label("test cl_get_service_indication()") + "0002\n" +
-                  label("test cl_get_sms_status()") + "00030000\n" +
-                  label("test cl_read_sms()") + label("test cl_write_sms()") +
-                  label("test cl_flag_sms()") + label("test cl_remove_sms()"),
+                  label("test cl_get_sms_status()") + "00030000\n" + label("test cl_read_sms()") +
+                  label("test cl_write_sms()") + label("test cl_flag_sms()") +
+                  label("test cl_remove_sms()"),
               r.out);
     std::vector<std::string> all = gets();
     std::vector<std::string> asked(all.begin() + static_cast<long>(gets_before_), all.end());
@@ -101,8 +98,7 @@ TEST_F(Apitest, SilentSignalStrengthFailsThatCallOnly) {
     say("fault noanswer 1 1");  // the ESN is answered, the signal strength is not
     RunResult r = apitest();
     EXPECT_EQ(0, r.exit_code()) << r.err;
-    EXPECT_EQ(label("test cl_get_esn()") + "8a1b2c3d\n" +
-                  label("test cl_get_rssi()") + "fail\n" +
+    EXPECT_EQ(label("test cl_get_esn()") + "8a1b2c3d\n" + label("test cl_get_rssi()") + "fail\n" +
                   label("test cl_get_bandclass()") + "0102\n" +
                   label("test cl_get_activation_status()") + "0001\n" +
                   label("test cl_get_service_indication()") + "0002\n" +
@@ -115,18 +111,21 @@ TEST_F(Apitest, WithoutModemdEveryCallFailsAndTheExitStatusIsFinas) {
     EXPECT_EQ(0, r.exit_code()) << r.err;
     std::string fails;
     for (const char *name : {"test cl_get_esn()", "test cl_get_rssi()", "test cl_get_bandclass()",
-                             "test cl_get_activation_status()",
-                             "test cl_get_service_indication()", "test cl_get_sms_status()"})
+                             "test cl_get_activation_status()", "test cl_get_service_indication()",
+                             "test cl_get_sms_status()"})
         fails += label(name) + "fail\n";
     fails += label("test cl_read_sms()");
-    for (int i = 0; i < 10; ++i) fails += "fail\n";
+    for (int i = 0; i < 10; ++i)
+        fails += "fail\n";
     fails += label("test cl_write_sms()") + "fail\n";
     fails += label("test cl_flag_sms()") + "fail\n";
     fails += label("test cl_remove_sms()");
-    for (int i = 0; i < 10; ++i) fails += "fail\n";
+    for (int i = 0; i < 10; ++i)
+        fails += "fail\n";
     EXPECT_EQ(fails, r.out);
     size_t lines = 0;
-    for (char c : r.out) lines += c == '\n';
+    for (char c : r.out)
+        lines += c == '\n';
     EXPECT_EQ(28u, lines);
 }
 

@@ -76,10 +76,10 @@ class Ssltest : public ::testing::Test {
         cert_ = root_.host("/cert.pem");
         key_ = root_.host("/key.pem");
         std::string made = root_.host("/req.out");
-        pid_t req = spawn_host({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
-                                "-keyout", key_, "-out", cert_, "-days", "1", "-subj",
-                                "/O=Router Test/CN=router.test"},
-                               devnull(), made, made);
+        pid_t req =
+            spawn_host({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key_,
+                        "-out", cert_, "-days", "1", "-subj", "/O=Router Test/CN=router.test"},
+                       devnull(), made, made);
         int status = wait_child(req, 120000);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(made);
     }
@@ -101,11 +101,11 @@ class Ssltest : public ::testing::Test {
             ASSERT_EQ(static_cast<ssize_t>(say.size()), write(p[1], say.data(), say.size()));
             server_out_ = root_.host("/server.out");
             server_err_ = root_.host("/server.err");
-            server_ = spawn_host({"openssl", "s_server", "-accept", "127.0.0.1:" +
-                                  std::to_string(port_), "-cert", cert_, "-key", key_,
-                                  "-ciphersuites", "TLS_AES_128_GCM_SHA256", "-naccept", "1",
-                                  "-brief"},
-                                 p[0], server_out_, server_err_);
+            server_ =
+                spawn_host({"openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port_),
+                            "-cert", cert_, "-key", key_, "-ciphersuites", "TLS_AES_128_GCM_SHA256",
+                            "-naccept", "1", "-brief"},
+                           p[0], server_out_, server_err_);
             close(p[0]);
             feed_ = p[1];  // held open: the server's input does not end
             if (end_input) {
@@ -145,12 +145,14 @@ TEST_F(Ssltest, PrintsCipherNamesAndTheAnswerAndTheServerGetsHello) {
     start_server(std::string("Hi\0there\n", 9));
     RunResult r = ssltest(port_);
     EXPECT_EQ(0, r.exit_code()) << r.err;
-    EXPECT_EQ("SSL connection using TLS_AES_128_GCM_SHA256\n"
-              "Server certificate:\n"
-              "\t subject: /O=Router Test/CN=router.test\n"
-              "\t issuer: /O=Router Test/CN=router.test\n"
-              "Got 9 chars:'Hi" + std::string(1, '\0') + "there\n'\n",
-              r.out);
+    EXPECT_EQ(
+        "SSL connection using TLS_AES_128_GCM_SHA256\n"
+        "Server certificate:\n"
+        "\t subject: /O=Router Test/CN=router.test\n"
+        "\t issuer: /O=Router Test/CN=router.test\n"
+        "Got 9 chars:'Hi" +
+            std::string(1, '\0') + "there\n'\n",
+        r.out);
     int status = wait_child(server_, 60000);  // one connection, then it ends
     server_ = -1;
     EXPECT_TRUE(WIFEXITED(status)) << status;

@@ -114,10 +114,14 @@ class CardLink : public ::testing::Test {
 TEST_F(CardLink, ValuesAreTakenInHostOrderFromTheCommandsOfTheTable) {
     FakeModemd server([](const Request &r, size_t) {
         switch (r.cmd) {
-            case 1: return Answer{false, kResultOk, {0x3D, 0x2C, 0x1B, 0x8A}};
-            case 2: return Answer{false, kResultOk, {0xB5, 0xFF}};
-            case 7: return Answer{false, kResultOk, {0x00, 0x00, 0x03, 0x00}};
-            default: return Answer{false, kResultOk, {0x02, 0x01}};
+            case 1:
+                return Answer{false, kResultOk, {0x3D, 0x2C, 0x1B, 0x8A}};
+            case 2:
+                return Answer{false, kResultOk, {0xB5, 0xFF}};
+            case 7:
+                return Answer{false, kResultOk, {0x00, 0x00, 0x03, 0x00}};
+            default:
+                return Answer{false, kResultOk, {0x02, 0x01}};
         }
     });
     use(server);
@@ -174,12 +178,18 @@ TEST_F(CardLink, SmsCallsCarryTheirArgumentsInHostOrder) {
 TEST_F(CardLink, EveryFailureReturnsMinusOneAndLeavesTheValueAlone) {
     FakeModemd server([](const Request &r, size_t) {
         switch (r.cmd) {
-            case 1: return Answer{false, kResultOk, {1, 2, 3}};  // one byte short
-            case 2: return Answer{false, kResultOk, {1}};
-            case 3: return Answer{false, kResultFailed, {1, 2}};
-            case 4: return Answer{false, kResultNoHandler, {1, 2}};
-            case 8: return Answer{false, kResultFailed, {}};
-            default: return Answer{false, kResultNoHandler, {}};
+            case 1:
+                return Answer{false, kResultOk, {1, 2, 3}};  // one byte short
+            case 2:
+                return Answer{false, kResultOk, {1}};
+            case 3:
+                return Answer{false, kResultFailed, {1, 2}};
+            case 4:
+                return Answer{false, kResultNoHandler, {1, 2}};
+            case 8:
+                return Answer{false, kResultFailed, {}};
+            default:
+                return Answer{false, kResultNoHandler, {}};
         }
     });
     use(server);

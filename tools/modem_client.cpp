@@ -88,7 +88,8 @@ int modem_client_call_ms(ModemClient *client, uint16_t cmd, const uint8_t *data,
     msgcmd_set_len(msg, static_cast<uint32_t>(kMsgcmdLenBase + len));
     if (len) std::memcpy(msgcmd_data(msg), data, len);
     size_t text = kMsgcmdHeaderText + (len < 4 ? 4 : len);
-    unsigned long deadline = env_now_ms() + static_cast<unsigned long>(timeout_ms < 0 ? 0 : timeout_ms);
+    unsigned long deadline =
+        env_now_ms() + static_cast<unsigned long>(timeout_ms < 0 ? 0 : timeout_ms);
     // A full queue means modemd is behind (or gone): retry briefly, but never past the
     // deadline, so a wedged daemon cannot hang the client.
     while (msgsnd(server, &msg, text, IPC_NOWAIT) < 0) {

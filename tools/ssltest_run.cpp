@@ -98,8 +98,8 @@ int exchange(SSL *ssl, FILE *out, FILE *err) {
 
 }  // namespace
 
-bool ssltest_target(const char *addr_env, const char *port_env, uint32_t *addr_be,
-                    uint16_t *port, FILE *err) {
+bool ssltest_target(const char *addr_env, const char *port_env, uint32_t *addr_be, uint16_t *port,
+                    FILE *err) {
     const char *addr = addr_env && *addr_env ? addr_env : kDefaultAddr;
     in_addr a;
     if (inet_pton(AF_INET, addr, &a) != 1) {
@@ -113,8 +113,7 @@ bool ssltest_target(const char *addr_env, const char *port_env, uint32_t *addr_b
         errno = 0;
         long p = strtol(port_env, &end, 10);
         if (errno || *end || p < 1 || p > 65535) {
-            fprintf(err, "ssltest: SSLTEST_PORT \"%.16s\" is not a port (1 to 65535)\n",
-                    port_env);
+            fprintf(err, "ssltest: SSLTEST_PORT \"%.16s\" is not a port (1 to 65535)\n", port_env);
             return false;
         }
         *port = static_cast<uint16_t>(p);

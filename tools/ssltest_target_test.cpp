@@ -47,8 +47,12 @@ TEST(SsltestTarget, EnvironmentReplacesAddressAndPort) {
 }
 
 TEST(SsltestTarget, BadValuesAreRefusedWithTheReason) {
-    const char *bad[][2] = {{"localhost", "1"}, {"1.2.3", "1"},    {"127.0.0.1", "0"},
-                            {"127.0.0.1", "65536"}, {"127.0.0.1", "44x"}, {"127.0.0.1", "-5"},
+    const char *bad[][2] = {{"localhost", "1"},
+                            {"1.2.3", "1"},
+                            {"127.0.0.1", "0"},
+                            {"127.0.0.1", "65536"},
+                            {"127.0.0.1", "44x"},
+                            {"127.0.0.1", "-5"},
                             {"127.0.0.1", "99999999999999999999"}};
     for (auto &b : bad) {
         Target t = target(b[0], b[1]);

@@ -30,8 +30,8 @@ struct UsbHost {
     // nullptr when the device cannot be opened.
     UsbHandle (*open)(void *ctx, UsbDevRef dev);
     // As usb_control_msg: bytes transferred, or -errno.
-    int (*control_msg)(void *ctx, UsbHandle h, int requesttype, int request, int value,
-                       int index, char *bytes, int size, int timeout_ms);
+    int (*control_msg)(void *ctx, UsbHandle h, int requesttype, int request, int value, int index,
+                       char *bytes, int size, int timeout_ms);
     int (*close)(void *ctx, UsbHandle h);
 };
 

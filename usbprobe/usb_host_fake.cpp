@@ -83,8 +83,7 @@ FakeUsbHost::FakeUsbHost() {
     host_.dev_next = [](void *ctx, UsbDevRef dev) -> UsbDevRef {
         FakeUsbHost &f = self(ctx);
         DevRef d = dev_of(dev);
-        return d.dev + 1 < f.buses[d.bus].devices.size() ? dev_ref(f, d.bus, d.dev + 1)
-                                                          : nullptr;
+        return d.dev + 1 < f.buses[d.bus].devices.size() ? dev_ref(f, d.bus, d.dev + 1) : nullptr;
     };
     host_.dev_ids = [](void *ctx, UsbDevRef dev, uint16_t *vendor, uint16_t *product) {
         DevRef d = dev_of(dev);
@@ -100,8 +99,8 @@ FakeUsbHost::FakeUsbHost() {
     host_.control_msg = [](void *ctx, UsbHandle h, int type, int request, int value, int index,
                            char *bytes, int size, int timeout) {
         char line[120];
-        snprintf(line, sizeof line, "control_msg %02x %02x %04x %04x %s size %d timeout %d",
-                 type, request, value, index, bytes ? "data" : "nodata", size, timeout);
+        snprintf(line, sizeof line, "control_msg %02x %02x %04x %04x %s size %d timeout %d", type,
+                 request, value, index, bytes ? "data" : "nodata", size, timeout);
         self(ctx).calls.push_back(std::string(line) + (h == &g_handle ? "" : " badhandle"));
         return self(ctx).control_code;
     };

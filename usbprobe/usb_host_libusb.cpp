@@ -29,11 +29,13 @@ const UsbHost kLibusb = {
         *product = dev(d)->descriptor.idProduct;
     },
     // usb_open takes a non-const device it does not change.
-    [](void *, UsbDevRef d) -> UsbHandle { return usb_open(const_cast<struct usb_device *>(dev(d))); },
+    [](void *, UsbDevRef d) -> UsbHandle {
+        return usb_open(const_cast<struct usb_device *>(dev(d)));
+    },
     [](void *, UsbHandle h, int type, int request, int value, int index, char *bytes, int size,
        int timeout_ms) {
-        return usb_control_msg(static_cast<usb_dev_handle *>(h), type, request, value, index,
-                               bytes, size, timeout_ms);
+        return usb_control_msg(static_cast<usb_dev_handle *>(h), type, request, value, index, bytes,
+                               size, timeout_ms);
     },
     [](void *, UsbHandle h) { return usb_close(static_cast<usb_dev_handle *>(h)); },
 };

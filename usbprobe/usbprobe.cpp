@@ -18,13 +18,15 @@ constexpr int kDefaultBus = 1;
 
 int usb_parse_number(const char *text) {
     if (!text) return 0;
-    while (isspace(static_cast<unsigned char>(*text))) ++text;
+    while (isspace(static_cast<unsigned char>(*text)))
+        ++text;
     bool negative = *text == '-';
     if (*text == '-' || *text == '+') ++text;
     long long value = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
         value = value * 10 + (*text - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
     }
     if (negative) value = -value;
     if (value > INT_MAX) value = INT_MAX;
@@ -36,7 +38,7 @@ UsbDevRef lookup_usbdevice(const UsbHost &host, int busnum, uint16_t vendor, uin
     void *ctx = host.ctx;
     host.set_debug(ctx, kDebugLevel);
     host.init(ctx);
-    (void)host.find_busses(ctx);   // counts of changes; the list is walked either way
+    (void)host.find_busses(ctx);  // counts of changes; the list is walked either way
     (void)host.find_devices(ctx);
     UsbDevRef found = nullptr;
     for (UsbBusRef bus = host.busses(ctx); bus; bus = host.bus_next(ctx, bus)) {

@@ -64,12 +64,9 @@ TEST(UsbProbe, BusArgumentChoosesTheBusByTheNumberItsNameReadsAs) {
         const char *opened;
     };
     const Case cases[] = {
-        {{}, "busnum=1\n", "open 001/0"},
-        {{"002"}, "busnum=2\n", "open 002/0"},
-        {{"2"}, "busnum=2\n", "open 002/0"},
-        {{"x"}, "busnum=0\n", "open 000/0"},
-        {{""}, "busnum=0\n", "open 000/0"},
-        {{"3rd"}, "busnum=3\n", "open 003/0"},
+        {{}, "busnum=1\n", "open 001/0"},    {{"002"}, "busnum=2\n", "open 002/0"},
+        {{"2"}, "busnum=2\n", "open 002/0"}, {{"x"}, "busnum=0\n", "open 000/0"},
+        {{""}, "busnum=0\n", "open 000/0"},  {{"3rd"}, "busnum=3\n", "open 003/0"},
     };
     for (const Case &c : cases) {
         FakeUsbHost fake;
