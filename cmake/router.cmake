@@ -28,6 +28,17 @@ if(CMAKE_CROSSCOMPILING)
   endif()
 endif()
 
+# The board's libraries from the build's own sysroot (cmake/toolchain-mipsel.cmake) need
+# each other at link time.
+if(CMAKE_CROSSCOMPILING)
+  if(ROUTER_MIPS_SYSROOT AND NOT EXISTS ${ROUTER_MIPS_SYSROOT}/.packages)
+    message(FATAL_ERROR "the board's sysroot ${ROUTER_MIPS_SYSROOT} is missing: run scripts/deps.sh")
+  endif()
+  foreach(dir IN LISTS ROUTER_MIPS_LIBDIRS)
+    add_link_options(-Wl,-rpath-link,${dir})
+  endforeach()
+endif()
+
 # Warnings for the project's own code (not for third-party sources built alongside).
 function(router_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow)

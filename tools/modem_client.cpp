@@ -1,11 +1,13 @@
 #include "tools/modem_client.h"
 
+#include <poll.h>
 #include <sys/msg.h>
 #include <sys/random.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "platform/env.h"
@@ -19,6 +21,19 @@ int pick_key(int avoid) {
         r = static_cast<uint32_t>(getpid()) * 2654435761u ^ static_cast<uint32_t>(time(nullptr));
     int key = static_cast<int>(0x4D430000u | (r & 0xFFFFu));  // "MC" + 16 random bits
     return key == avoid ? key + 1 : key;
+}
+
+// Waits up to `ms` for `fd` to become readable, to the millisecond (waitfor() counts whole
+// seconds). 1 readable (or hung up: the read tells), 0 time-out or signal, -1 error.
+int wait_readable_ms(int fd, long ms) {
+    pollfd p = {fd, POLLIN, 0};
+    int n = poll(&p, 1, ms > INT_MAX ? INT_MAX : static_cast<int>(ms));
+    if (n < 0 && errno == EINTR) return 0;  // the caller's loop looks at the clock again
+    if (n > 0 && (p.revents & POLLNVAL)) {
+        errno = EBADF;
+        return -1;
+    }
+    return n;
 }
 
 }  // namespace
@@ -49,6 +64,12 @@ int modem_client_open(ModemClient *client, int server_key) {
 
 int modem_client_call(ModemClient *client, uint16_t cmd, const uint8_t *data, size_t len,
                       int timeout_s, ModemReply *reply) {
+    return modem_client_call_ms(client, cmd, data, len, static_cast<long>(timeout_s) * 1000l,
+                                reply);
+}
+
+int modem_client_call_ms(ModemClient *client, uint16_t cmd, const uint8_t *data, size_t len,
+                         long timeout_ms, ModemReply *reply) {
     if (len > kMsgcmdDataMax) {
         errno = EINVAL;
         return -1;
@@ -67,7 +88,8 @@ int modem_client_call(ModemClient *client, uint16_t cmd, const uint8_t *data, si
     msgcmd_set_len(msg, static_cast<uint32_t>(kMsgcmdLenBase + len));
     if (len) std::memcpy(msgcmd_data(msg), data, len);
     size_t text = kMsgcmdHeaderText + (len < 4 ? 4 : len);
-    unsigned long deadline = env_now_ms() + static_cast<unsigned long>(timeout_s) * 1000ul;
+    unsigned long deadline =
+        env_now_ms() + static_cast<unsigned long>(timeout_ms < 0 ? 0 : timeout_ms);
     // A full queue means modemd is behind (or gone): retry briefly, but never past the
     // deadline, so a wedged daemon cannot hang the client.
     while (msgsnd(server, &msg, text, IPC_NOWAIT) < 0) {
@@ -79,12 +101,14 @@ int modem_client_call(ModemClient *client, uint16_t cmd, const uint8_t *data, si
         env_sleep_ms(10);
     }
     for (;;) {
-        // Whole seconds, rounded up: a wait never ends before the deadline.
-        long left = (env_ms_until(deadline, env_now_ms()) + 999) / 1000;
-        if (left <= 0 || waitfor(client->reply_fd, static_cast<int>(left)) <= 0) {
+        long left = env_ms_until(deadline, env_now_ms());
+        if (left <= 0) {
             errno = ETIMEDOUT;
             return -1;
         }
+        int ready = wait_readable_ms(client->reply_fd, left);
+        if (ready < 0) return -1;
+        if (ready == 0) continue;  // time-out or a signal: the clock above decides
         msgcmd answer{};
         ssize_t got = msgq_receive(client->reply_fd, &answer, kMsgcmdTextSize);
         if (got < 0) return -1;

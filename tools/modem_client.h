@@ -26,9 +26,15 @@ struct ModemReply {
 [[nodiscard]] int modem_client_open(ModemClient *client, int server_key);
 
 // Sends command `cmd` with `len` data bytes (at most 1016; the message is padded to the
-// minimum of 4 data bytes, `len` still says how many count) and waits up to `timeout_s`
-// seconds for the answer. Returns 0, or -1 with errno: ENOENT when modemd has no queue with
-// that key, ETIMEDOUT when no answer came, EINVAL for too much data.
+// minimum of 4 data bytes, `len` still says how many count) and waits up to `timeout_ms`
+// milliseconds for the answer. Returns 0, or -1 with errno: ENOENT when modemd has no queue
+// with that key, ETIMEDOUT when no answer came, EINVAL for too much data. Each call has an
+// mtype of its own, echoed by modemd: an answer that comes after its call gave up is thrown
+// away by a later call, never taken for its answer.
+[[nodiscard]] int modem_client_call_ms(ModemClient *client, uint16_t cmd, const uint8_t *data,
+                                       size_t len, long timeout_ms, ModemReply *reply);
+
+// As modem_client_call_ms(), the time-out in whole seconds.
 [[nodiscard]] int modem_client_call(ModemClient *client, uint16_t cmd, const uint8_t *data,
                                     size_t len, int timeout_s, ModemReply *reply);
 
