@@ -83,7 +83,8 @@ int main(int argc, char **argv) {
     o.stdout_path = "/dev/null";
     pid_t pid = spawn_program("statpipe", {}, o);
     // Relaying once the ESN is published (the port is registered right after).
-    wait_until([&] { return !read_file(root.host("/tmp/nvram/working")).empty(); }, 10000);
+    if (!wait_until([&] { return !read_file(root.host("/tmp/nvram/working")).empty(); }, 10000))
+        fprintf(stderr, "statpipe_bench: statpipe did not start\n");
     usleep(200000);
     std::vector<uint64_t> relay = relayed(root, count, &failures);
     stop_child(pid);

@@ -113,7 +113,8 @@ class Ssltest : public ::testing::Test {
                 feed_ = -1;
             }
             int ended = -1;  // the server's wait status once it has ended (port taken)
-            wait_until(
+            // Either outcome is looked at below: listening, or ended (the port was taken).
+            (void)wait_until(
                 [&] {
                     if (listening(port_)) return true;
                     ended = wait_child(server_, 0);
