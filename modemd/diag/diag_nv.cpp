@@ -22,12 +22,7 @@ int nv_transact(uint8_t command, diag_nv_record *record) {
     DiagResponse response;
     int status = diag_transact(request, kNvPacket, kNvWait, &response);
     if (status != kDiagOk) return status;
-    if (response.size() != kNvPacket) return kDiagMismatch;
-    const uint8_t *r = response.data();
-    record->item = get_le16(r + 1);
-    std::memcpy(record->item_data, r + 3, kDiagNvDataSize);
-    record->nv_status = get_le16(r + 3 + kDiagNvDataSize);
-    return kDiagOk;
+    return diag_nv_take_response(command, response.data(), response.size(), record);
 }
 
 int nv_result(int status, const diag_nv_record &record, uint16_t *nv_err) {
@@ -38,6 +33,15 @@ int nv_result(int status, const diag_nv_record &record, uint16_t *nv_err) {
 }
 
 }  // namespace
+
+int diag_nv_take_response(uint8_t command, const uint8_t *r, size_t len,
+                          diag_nv_record *record) {
+    if (len != kNvPacket || r[0] != command) return kDiagMismatch;
+    record->item = get_le16(r + 1);
+    std::memcpy(record->item_data, r + 3, kDiagNvDataSize);
+    record->nv_status = get_le16(r + 3 + kDiagNvDataSize);
+    return kDiagOk;
+}
 
 int Diag_NV_Read(diag_nv_record *record) {
     return nv_transact(kNvRead, record);

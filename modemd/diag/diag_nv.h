@@ -27,6 +27,11 @@ struct diag_nv_record {
 [[nodiscard]] int Diag_NV_Read(diag_nv_record *record);
 [[nodiscard]] int Diag_NV_Write(diag_nv_record *record);
 
+// Takes the card's answer r[0..len) to `command` (0x26 or 0x27) into *record: 11 unless it
+// repeats the command and is exactly 133 bytes (then *record is untouched).
+[[nodiscard]] int diag_nv_take_response(uint8_t command, const uint8_t *r, size_t len,
+                                        diag_nv_record *record);
+
 // The accessors' common steps. nam < 0: no NAM index (data byte 0 is the caller's).
 // diag_nv_read_item zeroes *record, sets item (and byte 0 = nam) and reads; a nonzero
 // transport status comes back unchanged; a nonzero nv_status gives 26, stored into *nv_err

@@ -101,6 +101,18 @@ int Diag_Subsys_Get_HDR_State_Info(uint8_t *out9) {
                        kDiagHdrStateSize);
 }
 
+int diag_eri_parse(const uint8_t *r, size_t len, uint8_t *out87, uint8_t *error_out) {
+    if (len < kDiagSubsysHeader + 1) return kDiagMismatch;
+    if (r[4] != 0) {
+        if (len < 6) return kDiagMismatch;
+        if (error_out) *error_out = r[5];
+        return kDiagLockFailed;
+    }
+    if (len != kEriAnswer) return kDiagMismatch;
+    std::memcpy(out87, r + kDiagSubsysHeader, kDiagEriSize);
+    return kDiagOk;
+}
+
 int Diag_Get_ERI(uint8_t *out87, uint8_t *error_out) {
     if (!out87) return kDiagNullArgument;
     uint8_t request[kDiagRequestBuffer] = {};
@@ -108,15 +120,19 @@ int Diag_Get_ERI(uint8_t *out87, uint8_t *error_out) {
     DiagResponse response;
     int status = diag_subsys_transact(request, 5, kWait, kDiagSubsysHeader + 1, &response);
     if (status != kDiagOk) return status;
-    const uint8_t *r = response.data();
-    if (r[4] != 0) {
-        if (response.size() < 6) return kDiagMismatch;
-        if (error_out) *error_out = r[5];
-        return kDiagLockFailed;
-    }
-    if (response.size() != kEriAnswer) return kDiagMismatch;
-    std::memcpy(out87, r + kDiagSubsysHeader, kDiagEriSize);
-    return kDiagOk;
+    return diag_eri_parse(response.data(), response.size(), out87, error_out);
+}
+
+int diag_build_id_parse(const uint8_t *r, size_t len, uint32_t *msm_out, uint32_t *model_out,
+                        char *build, size_t build_cap, char *model_text, size_t model_cap) {
+    if (len < kBuildTextOffset || r[0] != kBuildId) return kDiagMismatch;
+    if (msm_out) *msm_out = get_le32(r + 4);
+    if (model_out) *model_out = get_le32(r + 8);
+    size_t at = kBuildTextOffset, used = 0;
+    int status = copy_text(r + at, len - at, build, build_cap, &used);
+    if (status != kDiagOk) return status;
+    at += used;
+    return copy_text(r + at, len - at, model_text, model_cap, &used);
 }
 
 int Diag_Ext_Build_ID(uint32_t *msm_out, uint32_t *model_out, char *build, size_t build_cap,
@@ -126,15 +142,8 @@ int Diag_Ext_Build_ID(uint32_t *msm_out, uint32_t *model_out, char *build, size_
     DiagResponse response;
     int status = diag_transact(request, 1, kWait, &response);
     if (status != kDiagOk) return status;
-    if (diag_check_length(response, kBuildTextOffset) != kDiagOk) return kDiagMismatch;
-    const uint8_t *r = response.data();
-    if (msm_out) *msm_out = get_le32(r + 4);
-    if (model_out) *model_out = get_le32(r + 8);
-    size_t at = kBuildTextOffset, used = 0;
-    status = copy_text(r + at, response.size() - at, build, build_cap, &used);
-    if (status != kDiagOk) return status;
-    at += used;
-    return copy_text(r + at, response.size() - at, model_text, model_cap, &used);
+    return diag_build_id_parse(response.data(), response.size(), msm_out, model_out, build,
+                               build_cap, model_text, model_cap);
 }
 
 int Diag_TAGraph_Read(uint8_t *out12) {

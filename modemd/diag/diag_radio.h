@@ -60,6 +60,12 @@ inline constexpr uint32_t kDiagRssiFirstRevision = 134;
 [[nodiscard]] int Diag_Ext_Build_ID(uint32_t *msm_out, uint32_t *model_out, char *build,
                                     size_t build_cap, char *model_text, size_t model_cap);
 
+// The checks of the two answers above on their own: r[0..len) is the whole answer.
+[[nodiscard]] int diag_eri_parse(const uint8_t *r, size_t len, uint8_t *out87, uint8_t *error_out);
+[[nodiscard]] int diag_build_id_parse(const uint8_t *r, size_t len, uint32_t *msm_out,
+                                      uint32_t *model_out, char *build, size_t build_cap,
+                                      char *model_text, size_t model_cap);
+
 [[nodiscard]] int Diag_TAGraph_Read(uint8_t *out12);
 [[nodiscard]] int Diag_FER_Read(uint8_t *out64);
 [[nodiscard]] int Diag_Get_Local_CDMA_Network_Time(uint8_t *out17);

@@ -97,30 +97,19 @@ bool network_1x_from_ta_graph(int8_t r, uint16_t *level, uint16_t *dbm) {
     return true;
 }
 
-int GetNetworkInfo(uint8_t *record) {
-    if (!record) return kDiagNullArgument;
-    uint8_t cm[kDiagCmStateSize];
-    int status = Diag_Subsys_Get_CM_State_Info(cm);
-    if (status != kDiagOk) return status;
-    if (get_le32(cm + 4) != kCmInService) {
-        write_no_service(record);
-        return kDiagOk;
-    }
-    uint8_t hdr[kDiagHdrStateSize] = {};
-    uint32_t service_class = get_le32(cm + 8);
-    if (Diag_Subsys_Get_HDR_State_Info(hdr) == kDiagOk) {
-        if (service_class == 0 && hdr_in_evdo(hdr)) service_class = 4;
-    } else {
-        std::memset(hdr, 0, sizeof hdr);
-    }
-    if (service_class < 1 || service_class > 5) {
-        write_no_service(record);
-        return kDiagOk;
-    }
-    uint8_t snap[kDiagSnapshotSize];
-    status = Diag_Get_New_Snapshot(snap);
-    if (status != kDiagOk) return status;  // the snapshot's own failure, not the HDR read's
+int network_service_class(const uint8_t *cm, const uint8_t *hdr, uint32_t *service_class) {
+    if (get_le32(cm + 4) != kCmInService) return 0;
+    uint32_t c = get_le32(cm + 8);
+    if (c == 0 && hdr && hdr_in_evdo(hdr)) c = 4;
+    *service_class = c;
+    return c >= 1 && c <= 5 ? 1 : 0;
+}
 
+void network_info_compose(uint32_t service_class, const uint8_t *hdr_or_null,
+                          const uint8_t *snap, const uint8_t *ta_or_null,
+                          const uint8_t *rssi_or_null, uint8_t *record) {
+    static const uint8_t kNoHdr[kDiagHdrStateSize] = {};
+    const uint8_t *hdr = hdr_or_null ? hdr_or_null : kNoHdr;
     bool hybrid = hdr[8] != 0;
     record[kHybrid] = hybrid ? 1 : 0;
     uint32_t service =
@@ -130,10 +119,8 @@ int GetNetworkInfo(uint8_t *record) {
     uint16_t snap1x = get_le16(snap);
     put_le16(record + kLevel1x, snap1x);
     put_le16(record + kDbm1x, snap1x);
-    uint8_t ta[kDiagTaGraphSize];
     uint16_t level, dbm;
-    if (Diag_TAGraph_Read(ta) == kDiagOk &&
-        network_1x_from_ta_graph(static_cast<int8_t>(ta[0]), &level, &dbm)) {
+    if (ta_or_null && network_1x_from_ta_graph(static_cast<int8_t>(ta_or_null[0]), &level, &dbm)) {
         put_le16(record + kLevel1x, level);
         put_le16(record + kDbm1x, dbm);
     }
@@ -142,8 +129,7 @@ int GetNetworkInfo(uint8_t *record) {
     put_le16(record + kDbmEvdo, kWeakestDbm);
     if (service == 6) evdo_signal(get_le32(snap), record);
 
-    uint8_t rssi[kDiagRssiSize];
-    if (Diag_Get_RSSI(rssi) == kDiagOk) std::memcpy(record + kLevel1x, rssi, sizeof rssi);
+    if (rssi_or_null) std::memcpy(record + kLevel1x, rssi_or_null, kDiagRssiSize);
 
     record[kSnapshotFlag] = snap[38] == 4 ? 1 : 0;
     put_le32(record + kRoam, roam_of(snap[20]));
@@ -151,6 +137,33 @@ int GetNetworkInfo(uint8_t *record) {
     if (service == 6 && snap[42] == 0) evdo_state = 1;
     if (service == 6 && snap[42] == 1) evdo_state = 2;
     record[kEvdoState] = evdo_state;
+}
+
+int GetNetworkInfo(uint8_t *record) {
+    if (!record) return kDiagNullArgument;
+    uint8_t cm[kDiagCmStateSize];
+    int status = Diag_Subsys_Get_CM_State_Info(cm);
+    if (status != kDiagOk) return status;
+    uint32_t service_class = 0;
+    if (get_le32(cm + 4) != kCmInService) {
+        write_no_service(record);
+        return kDiagOk;
+    }
+    uint8_t hdr[kDiagHdrStateSize];
+    bool have_hdr = Diag_Subsys_Get_HDR_State_Info(hdr) == kDiagOk;
+    if (!network_service_class(cm, have_hdr ? hdr : nullptr, &service_class)) {
+        write_no_service(record);
+        return kDiagOk;
+    }
+    uint8_t snap[kDiagSnapshotSize];
+    status = Diag_Get_New_Snapshot(snap);
+    if (status != kDiagOk) return status;  // the snapshot's own failure, not the HDR read's
+
+    uint8_t ta[kDiagTaGraphSize], rssi[kDiagRssiSize];
+    bool have_ta = Diag_TAGraph_Read(ta) == kDiagOk;
+    bool have_rssi = Diag_Get_RSSI(rssi) == kDiagOk;
+    network_info_compose(service_class, have_hdr ? hdr : nullptr, snap, have_ta ? ta : nullptr,
+                         have_rssi ? rssi : nullptr, record);
 
     uint16_t a, b;
     if (nam_pcdmach_read(0, &a, &b, nullptr) == kDiagOk) {

@@ -24,6 +24,17 @@ inline constexpr size_t kNetworkInfoSize = 40;
 // failed snapshot read returns the snapshot's status. Otherwise 0.
 [[nodiscard]] int GetNetworkInfo(uint8_t *record);
 
+// The steps of GetNetworkInfo that only look at the card's answers, for tests and fuzzing.
+// network_service_class: 1 when the CM state (40 bytes) shows service, with the class (1-5)
+// in *service_class (class 0 with the HDR state, 9 bytes or NULL, in EV-DO counts as 4).
+int network_service_class(const uint8_t *cm, const uint8_t *hdr_or_null, uint32_t *service_class);
+// Fills service, signals, roam and flags from the HDR state (NULL: its read failed), the new
+// snapshot (43 bytes), the TA graph (12 bytes or NULL) and the RSSI (8 bytes or NULL). The
+// service field keeps its value where the class and snapshot leave it.
+void network_info_compose(uint32_t service_class, const uint8_t *hdr_or_null,
+                          const uint8_t *snap, const uint8_t *ta_or_null,
+                          const uint8_t *rssi_or_null, uint8_t *record);
+
 // The record read back into fields (for tools and tests).
 struct network_info_fields {
     uint32_t service, roam;

@@ -105,17 +105,21 @@ int secondary_dns_get(uint32_t *out, uint16_t *err) {
     return read_u32(kItemSecondaryDns, out, err);
 }
 
+int nv_dial_string_take(const uint8_t *item_data, char *out, size_t out_len) {
+    uint8_t n = item_data[0];
+    if (n > kMaxDialString) return kDiagMismatch;  // the text would run past the item
+    if (out_len <= n) return kDiagNoRoom;
+    std::memcpy(out, item_data + 1, n);
+    out[n] = '\0';
+    return kDiagOk;
+}
+
 int pkt_orig_string_read(char *out, size_t out_len, uint16_t *err) {
     if (!out) return kDiagNullArgument;
     diag_nv_record r;
     int status = diag_nv_read_item(kItemDialString, -1, &r, err);
     if (status != kDiagOk) return status;
-    uint8_t n = r.item_data[0];
-    if (n > kMaxDialString) return kDiagMismatch;  // the text would run past the item
-    if (out_len <= n) return kDiagNoRoom;
-    std::memcpy(out, r.item_data + 1, n);
-    out[n] = '\0';
-    return kDiagOk;
+    return nv_dial_string_take(r.item_data, out, out_len);
 }
 
 int get_mdr_mode(uint8_t *out, uint16_t *err) {

@@ -39,6 +39,8 @@ inline constexpr size_t kLockCodeSize = 4;
 // The dial string: 11 when the card's length byte exceeds 127; 13 when out_len <= n; else the
 // n bytes and a NUL.
 [[nodiscard]] int pkt_orig_string_read(char *out, size_t out_len, uint16_t *err);
+// Its check on the item's 128 data bytes alone.
+[[nodiscard]] int nv_dial_string_take(const uint8_t *item_data, char *out, size_t out_len);
 
 [[nodiscard]] int get_mdr_mode(uint8_t *out, uint16_t *err);
 [[nodiscard]] int get_scrm_enabling_flag(uint8_t *out, uint16_t *err);
