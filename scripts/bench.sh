@@ -10,6 +10,7 @@ cmake --build --preset bench -j "$jobs" >/dev/null
 cmake --preset mips >/dev/null
 cmake --build --preset mips -j "$jobs" --target modemd >/dev/null
 cmake --build --preset mips -j "$jobs" --target rmagent >/dev/null
+cmake --build --preset mips -j "$jobs" --target diagctl >/dev/null
 
 row() { printf '| %-52s | %-24s | %-14s |\n' "$1" "$2" "$3"; }
 
@@ -22,7 +23,9 @@ build-bench/bin/serbridge_bench 2000
 build-bench/bin/sierra_rssi_bench 3000
 build-bench/bin/diag_decode_bench 32
 build-bench/bin/diag_roundtrip_bench 2000
+build-bench/bin/diag_nv_bench 2000
 row "modemd binary, MIPS, stripped" "$(stat -c %s build-mips/bin/modemd) bytes" "small"
 row "modemd binary, native, stripped" "$(stat -c %s build-bench/bin/modemd) bytes" ""
 row "rmagent binary, MIPS, stripped" "$(stat -c %s build-mips/bin/rmagent) bytes" "small"
+row "diagctl binary, MIPS, stripped" "$(stat -c %s build-mips/bin/diagctl) bytes" "small"
 echo
