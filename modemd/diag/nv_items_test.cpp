@@ -3,12 +3,17 @@
 #include "modemd/diag/nv_items.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "modemd/diag/card_engine_fixture.h"
 #include "modemd/diag/diag_guard.h"
 #include "modemd/diag/diag_nv.h"
+#include "modemd/diag/diag_radio.h"
+#include "modemd/diag/nam_items.h"
 #include "modemd/diag/diag_status.h"
+#include "platform/env_fake.h"
 
 namespace {
 
@@ -109,6 +114,35 @@ TEST_F(NvItems, MipProfileChecksBeforeSending) {
     uint8_t back[kMipUserProfileSize] = {2};
     ASSERT_EQ(0, mip_gen_user_prof_read(back, nullptr));
     EXPECT_EQ(0, std::memcmp(profile, back, sizeof back));
+}
+
+// Waits on the fake clock: a silent card times an item read out after its 7 seconds, not
+// before; a mode change after the seconds its caller gives.
+// `waits_before`: timed waits begun on this FakeEnv before (each silent wait begins two).
+unsigned long silent_wait(FakeEnv &env, const std::function<int()> &op, unsigned long first,
+                          unsigned waits_before, int *status) {
+    unsigned long start = env.now_ms();
+    std::thread clock([&] {
+        if (!env.wait_for_cond_waits(waits_before + 1, 60000)) return;
+        env.advance(first);  // just short of the deadline: the waiter wakes and waits on
+        if (!env.wait_for_cond_waits(waits_before + 2, 60000)) return;
+        env.advance(1);
+    });
+    *status = op();
+    clock.join();
+    return env.now_ms() - start;
+}
+
+TEST_F(NvItems, SilentCardTimesOutOnTheItemWait) {
+    start({"answer nv-read silent", "answer mode silent"});
+    FakeEnv env;
+    int status = 0;
+    uint16_t mode = 0;
+    EXPECT_EQ(7000u, silent_wait(env, [&] { return nam_pref_mode_get(0, &mode, nullptr); }, 6999,
+                                 0, &status));
+    EXPECT_EQ(kDiagTimeout, status);
+    EXPECT_EQ(5000u, silent_wait(env, [&] { return Mode_Change_Radio_Reset(); }, 4999, 2, &status));
+    EXPECT_EQ(kDiagTimeout, status);
 }
 
 TEST_F(Guard, SpcAcceptedOnlyWithTheCardsCode) {
