@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (min1 != 0 && (!min1_encode(digits + 3, &back) || back != min1)) abort();
     } else {
         uint32_t fourth = min1 >> 10 & 0xF;
-        bool valid = min1 >> 24 == 0 && fourth >= 1 && fourth <= 10 && (min1 >> 14 & 0x3FF) <= 999 &&
-                     (min1 & 0x3FF) <= 999;
+        bool valid = min1 >> 24 == 0 && fourth >= 1 && fourth <= 10 &&
+                     (min1 >> 14 & 0x3FF) <= 999 && (min1 & 0x3FF) <= 999;
         if (valid) abort();
     }
     return 0;

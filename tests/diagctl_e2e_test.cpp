@@ -61,25 +61,28 @@ TEST_F(Diagctl, JsonShapes) {
                 "nv 32 00 00 00 00 00 7b 04 6f 00"});
     RunResult r = diagctl({"-j", "show", "version"});
     EXPECT_EQ(0, r.exit_code()) << r.err;
-    EXPECT_EQ("{\"model\": 153, \"firmware\": 134, \"text\": "
-              "\"Jan 01 200812:00:00Dec 31 200723:59:59SIMFW1.0\"}\n",
-              r.out);
+    EXPECT_EQ(
+        "{\"model\": 153, \"firmware\": 134, \"text\": "
+        "\"Jan 01 200812:00:00Dec 31 200723:59:59SIMFW1.0\"}\n",
+        r.out);
     r = diagctl({"-j", "network"});
     EXPECT_EQ(0, r.exit_code()) << r.err;
-    EXPECT_EQ("{\"service\": 6, \"level_1x\": 19, \"dbm_1x\": 93, \"level_evdo\": 15, "
-              "\"dbm_evdo\": 100, \"roam\": 0, \"snapshot_flag\": 1, \"hybrid\": 1, "
-              "\"evdo_state\": 2, \"primary_a\": 131, \"primary_b\": 457, \"secondary_a\": 16, "
-              "\"secondary_b\": 32, \"status_word\": 258}\n",
-              r.out);
+    EXPECT_EQ(
+        "{\"service\": 6, \"level_1x\": 19, \"dbm_1x\": 93, \"level_evdo\": 15, "
+        "\"dbm_evdo\": 100, \"roam\": 0, \"snapshot_flag\": 1, \"hybrid\": 1, "
+        "\"evdo_state\": 2, \"primary_a\": 131, \"primary_b\": 457, \"secondary_a\": 16, "
+        "\"secondary_b\": 32, \"status_word\": 258}\n",
+        r.out);
     r = diagctl({"-j", "nam", "get", "sid-nid"});
     EXPECT_EQ(0, r.exit_code()) << r.err;
     EXPECT_EQ(0u, r.out.find("{\"nam\": 0, \"sid_nid\": [{\"sid\": 4660, \"nid\": 1}, "
                              "{\"sid\": 0, \"nid\": 0}"))
         << r.out;
     r = diagctl({"-j", "nam", "get", "channels"});
-    EXPECT_EQ("{\"nam\": 0, \"channels\": {\"primary_a\": 131, \"primary_b\": 457, "
-              "\"secondary_a\": 16, \"secondary_b\": 32}}\n",
-              r.out);
+    EXPECT_EQ(
+        "{\"nam\": 0, \"channels\": {\"primary_a\": 131, \"primary_b\": 457, "
+        "\"secondary_a\": 16, \"secondary_b\": 32}}\n",
+        r.out);
     r = diagctl({"-j", "nam", "get", "activated"});
     EXPECT_EQ("{\"nam\": 0, \"activated\": true}\n", r.out);
     r = diagctl({"-j", "nam", "get", "mdn"});
@@ -107,8 +110,7 @@ TEST_F(Diagctl, PlainOutputAndTraceOnStandardError) {
     r = diagctl({"-j", "-d", "show", "prl-version"});
     EXPECT_EQ(0, r.exit_code());
     EXPECT_EQ("{\"prl_version\": 7}\n", r.out);  // no hex among the JSON
-    EXPECT_NE(std::string::npos, r.err.find("DIAG REQ (4 bytes):\n0000: 4b 32 0c 00\n"))
-        << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("DIAG REQ (4 bytes):\n0000: 4b 32 0c 00\n")) << r.err;
     EXPECT_NE(std::string::npos, r.err.find("DIAG RSP (6 bytes):\n0000: 4b 32 0c 00 07 00\n"));
 }
 

@@ -11,11 +11,10 @@ int help(DiagctlCtx &ctx, int argc, char **) {
 }
 
 const DiagctlCommand kCommands[] = {
-    {"show", diagctl_show, true},  {"network", diagctl_network, true},
-    {"mode", diagctl_mode, true},  {"nv", diagctl_nv, true},
-    {"nam", diagctl_nam, true},    {"item", diagctl_item, true},
-    {"spc", diagctl_spc, true},    {"lock", diagctl_lock, true},
-    {"prl", diagctl_prl, true},    {"help", help, false},
+    {"show", diagctl_show, true}, {"network", diagctl_network, true}, {"mode", diagctl_mode, true},
+    {"nv", diagctl_nv, true},     {"nam", diagctl_nam, true},         {"item", diagctl_item, true},
+    {"spc", diagctl_spc, true},   {"lock", diagctl_lock, true},       {"prl", diagctl_prl, true},
+    {"help", help, false},
 };
 
 }  // namespace
@@ -27,33 +26,34 @@ const DiagctlCommand *diagctl_find(const char *name) {
 }
 
 void diagctl_help(FILE *f) {
-    fputs("usage: diagctl [-p PORT] [-j] [-d] COMMAND [ARG...]\n"
-          "  -p PORT  the card's diagnostic port (default DIAGCTL_PORT, else /dev/usb/tts/2)\n"
-          "  -j       one JSON object a line on standard output\n"
-          "  -d       requests and answers hex-dumped on standard error\n"
-          "Numbers are decimal or 0x hex; -n NAM is 0 (default) or 1.\n"
-          "commands:\n"
-          "  show version | devinfo | build-id | rssi | eri | prl-version\n"
-          "  show status | status-snapshot | snapshot | cm-state | hdr-state | ta-graph | fer |\n"
-          "       network-time\n"
-          "  network                      service and signal summary\n"
-          "  mode offline | reset\n"
-          "  nv read ITEM [-n NAM]        data byte 0 = NAM when -n is given\n"
-          "  nv write ITEM HEX            at most 128 bytes, zero-padded\n"
-          "  nam get FIELD [-n NAM]       mdn min sid-nid pref-mode roam-pref system-pref accolc\n"
-          "                               mcc mnc channels hsid-flag fsid-flag activated\n"
-          "  nam set FIELD VALUE [-n NAM] mdn min (ten digits) pref-mode roam-pref\n"
-          "  item get NAME                locked lock-code dns1 dns2 dial-string mdr-mode scrm\n"
-          "                               mip-pref mip-rrq-time mip-profile [INDEX] hdramp fid\n"
-          "                               autoinstall mass-storage autoinstall-timeout\n"
-          "  item set NAME VALUE          mip-pref mip-active-profile autoinstall mass-storage\n"
-          "                               autoinstall-timeout\n"
-          "  spc CODE                     six digits\n"
-          "  lock set on|off CODE         lock change CODE   (four characters)\n"
-          "  prl write FILE [-n NAM]\n"
-          "  help\n"
-          "exit status: 0 done, 1 failed or refused, 2 usage, 3 the engine did not start\n",
-          f);
+    fputs(
+        "usage: diagctl [-p PORT] [-j] [-d] COMMAND [ARG...]\n"
+        "  -p PORT  the card's diagnostic port (default DIAGCTL_PORT, else /dev/usb/tts/2)\n"
+        "  -j       one JSON object a line on standard output\n"
+        "  -d       requests and answers hex-dumped on standard error\n"
+        "Numbers are decimal or 0x hex; -n NAM is 0 (default) or 1.\n"
+        "commands:\n"
+        "  show version | devinfo | build-id | rssi | eri | prl-version\n"
+        "  show status | status-snapshot | snapshot | cm-state | hdr-state | ta-graph | fer |\n"
+        "       network-time\n"
+        "  network                      service and signal summary\n"
+        "  mode offline | reset\n"
+        "  nv read ITEM [-n NAM]        data byte 0 = NAM when -n is given\n"
+        "  nv write ITEM HEX            at most 128 bytes, zero-padded\n"
+        "  nam get FIELD [-n NAM]       mdn min sid-nid pref-mode roam-pref system-pref accolc\n"
+        "                               mcc mnc channels hsid-flag fsid-flag activated\n"
+        "  nam set FIELD VALUE [-n NAM] mdn min (ten digits) pref-mode roam-pref\n"
+        "  item get NAME                locked lock-code dns1 dns2 dial-string mdr-mode scrm\n"
+        "                               mip-pref mip-rrq-time mip-profile [INDEX] hdramp fid\n"
+        "                               autoinstall mass-storage autoinstall-timeout\n"
+        "  item set NAME VALUE          mip-pref mip-active-profile autoinstall mass-storage\n"
+        "                               autoinstall-timeout\n"
+        "  spc CODE                     six digits\n"
+        "  lock set on|off CODE         lock change CODE   (four characters)\n"
+        "  prl write FILE [-n NAM]\n"
+        "  help\n"
+        "exit status: 0 done, 1 failed or refused, 2 usage, 3 the engine did not start\n",
+        f);
 }
 
 int diagctl_usage(const char *why, const char *what) {

@@ -55,9 +55,9 @@ int nv_write(DiagctlCtx &ctx, unsigned long item, const char *hex) {
     return 0;
 }
 
-const char *const kNamGetFields[] = {"mdn",         "min",    "sid-nid", "pref-mode", "roam-pref",
-                                     "system-pref", "accolc", "mcc",     "mnc",       "channels",
-                                     "hsid-flag",   "fsid-flag", "activated"};
+const char *const kNamGetFields[] = {
+    "mdn", "min", "sid-nid",  "pref-mode", "roam-pref", "system-pref", "accolc",
+    "mcc", "mnc", "channels", "hsid-flag", "fsid-flag", "activated"};
 
 bool one_of(const char *word, const char *const *list, size_t n) {
     for (size_t i = 0; i < n; ++i)
@@ -137,8 +137,8 @@ int nam_get(DiagctlCtx &ctx, const char *field, int nam) {
             out.boolean(key, u8 != 0);
         }
     } else if (!std::strcmp(field, "hsid-flag") || !std::strcmp(field, "fsid-flag")) {
-        status = field[0] == 'h' ? nam_hsid_flag_get(nam, &u8, &err)
-                                 : nam_fsid_flag_get(nam, &u8, &err);
+        status =
+            field[0] == 'h' ? nam_hsid_flag_get(nam, &u8, &err) : nam_fsid_flag_get(nam, &u8, &err);
         if (!status) {
             out.num("nam", static_cast<unsigned long>(nam));
             out.num(key, u8);
@@ -285,7 +285,8 @@ int diagctl_item(DiagctlCtx &ctx, int argc, char **argv) {
         if (argc != 3 || (!d->get_u8 && !d->get_u32 && !d->get_text))
             return diagctl_usage("item get: no such readable item", argv[2]);
     } else if (!std::strcmp(argv[1], "set")) {
-        if (argc != 4 || !d->set_u8) return diagctl_usage("item set: no such writable item", argv[2]);
+        if (argc != 4 || !d->set_u8)
+            return diagctl_usage("item set: no such writable item", argv[2]);
         if (!diagctl_number(argv[3], 255, &value)) return diagctl_usage("item set: 0-255", argv[3]);
     } else {
         return diagctl_usage("item get NAME | item set NAME VALUE");
@@ -319,8 +320,7 @@ int diagctl_item(DiagctlCtx &ctx, int argc, char **argv) {
 }
 
 int diagctl_spc(DiagctlCtx &ctx, int argc, char **argv) {
-    if (argc != 2 || !diagctl_digits(argv[1], 6))
-        return diagctl_usage("spc: CODE of six digits");
+    if (argc != 2 || !diagctl_digits(argv[1], 6)) return diagctl_usage("spc: CODE of six digits");
     if (ctx.dry) return 0;
     uint8_t ok = 0;
     int status = Diag_SPC(argv[1], &ok);

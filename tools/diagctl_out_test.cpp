@@ -84,9 +84,10 @@ TEST(DiagctlOutput, JsonObjectOnOneLineWithEscapes) {
         o.boolean("ok", false);
         o.finish();
     });
-    EXPECT_EQ("{\"item\": 33, \"text\": \"a\\\"b\\\\c\\u000a\\u0080\", \"hex\": \"00ab\", "
-              "\"ok\": false}\n|",
-              s);
+    EXPECT_EQ(
+        "{\"item\": 33, \"text\": \"a\\\"b\\\\c\\u000a\\u0080\", \"hex\": \"00ab\", "
+        "\"ok\": false}\n|",
+        s);
 }
 
 TEST(DiagctlOutput, PlainLinesAndTextBoundedByItsLength) {
@@ -100,9 +101,10 @@ TEST(DiagctlOutput, PlainLinesAndTextBoundedByItsLength) {
 
 TEST(DiagctlOutput, FailureOnStandardErrorAndAsJson) {
     std::string s = captured(true, [](DiagctlOut &o) { o.fail("nv read", 26, "nv_status", 5); });
-    EXPECT_EQ("{\"error\": \"nv read\", \"status\": 26, \"nv_status\": 5}\n|"
-              "diagctl: nv read: status 26 (nv refused)\n",
-              s);
+    EXPECT_EQ(
+        "{\"error\": \"nv read\", \"status\": 26, \"nv_status\": 5}\n|"
+        "diagctl: nv read: status 26 (nv refused)\n",
+        s);
     s = captured(false, [](DiagctlOut &o) { o.fail("show rssi", 40); });
     EXPECT_EQ("|diagctl: show rssi: status 40 (not supported)\n", s);
 }

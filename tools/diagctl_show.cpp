@@ -52,7 +52,8 @@ int show_devinfo(DiagctlOut &out) {
 int show_build_id(DiagctlOut &out) {
     uint32_t msm = 0, model = 0;
     char build[128], model_text[128];
-    int status = Diag_Ext_Build_ID(&msm, &model, build, sizeof build, model_text, sizeof model_text);
+    int status =
+        Diag_Ext_Build_ID(&msm, &model, build, sizeof build, model_text, sizeof model_text);
     if (status) return out.fail("show build-id", status);
     out.num("msm", msm);
     out.num("model", model);
@@ -112,8 +113,8 @@ int show_record(DiagctlOut &out, const Record &r) {
 int diagctl_show(DiagctlCtx &ctx, int argc, char **argv) {
     if (argc != 2) return diagctl_usage("show takes one name");
     const char *what = argv[1];
-    static const char *const kSingles[] = {"version", "devinfo",     "build-id",
-                                           "rssi",    "eri",         "prl-version"};
+    static const char *const kSingles[] = {"version", "devinfo", "build-id",
+                                           "rssi",    "eri",     "prl-version"};
     const Record *record = nullptr;
     for (const Record &r : kRecords)
         if (std::strcmp(r.name, what) == 0) record = &r;

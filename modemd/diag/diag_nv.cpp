@@ -34,8 +34,7 @@ int nv_result(int status, const diag_nv_record &record, uint16_t *nv_err) {
 
 }  // namespace
 
-int diag_nv_take_response(uint8_t command, const uint8_t *r, size_t len,
-                          diag_nv_record *record) {
+int diag_nv_take_response(uint8_t command, const uint8_t *r, size_t len, diag_nv_record *record) {
     if (len != kNvPacket || r[0] != command) return kDiagMismatch;
     record->item = get_le16(r + 1);
     std::memcpy(record->item_data, r + 3, kDiagNvDataSize);

@@ -79,8 +79,8 @@ int Diag_Get_RSSI(uint8_t *out8) {
     if (g_diag.model_flag == 0 ||
         (g_diag.model_flag == 1 && g_diag.firmware_revision < kDiagRssiFirstRevision))
         return kDiagNotSupported;
-    return subsys_read(diag_vendor_subsys_id(), kVendorRssi, kDiagRequestSize, 2,
-                       kDiagSubsysHeader, out8, kDiagRssiSize);
+    return subsys_read(diag_vendor_subsys_id(), kVendorRssi, kDiagRequestSize, 2, kDiagSubsysHeader,
+                       out8, kDiagRssiSize);
 }
 
 int Diag_Get_Status(uint8_t *out47) {

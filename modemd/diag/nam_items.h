@@ -49,7 +49,7 @@ inline constexpr int kNamSidNidPairs = 20;
 
 // Text readers: out zeroed (len bytes), then the text and a NUL; 13 when it does not fit.
 [[nodiscard]] int nam_accolc_read(int nam, char *out, size_t len, uint16_t *err);
-[[nodiscard]] int nam_mcc_read(int nam, char *out, size_t len, uint16_t *err);  // 11: code > 999
+[[nodiscard]] int nam_mcc_read(int nam, char *out, size_t len, uint16_t *err);    // 11: code > 999
 [[nodiscard]] int nam_11_12_read(int nam, char *out, size_t len, uint16_t *err);  // 11: > 99
 
 [[nodiscard]] int nam_pcdmach_read(int nam, uint16_t *a_out, uint16_t *b_out, uint16_t *err);

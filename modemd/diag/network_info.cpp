@@ -9,9 +9,9 @@
 
 namespace {
 
-constexpr size_t kService = 0, kLevel1x = 4, kDbm1x = 6, kLevelEvdo = 8, kDbmEvdo = 10,
-                 kRoam = 12, kSnapshotFlag = 16, kHybrid = 17, kEvdoState = 19, kPrimaryA = 20,
-                 kPrimaryB = 24, kSecondaryA = 28, kSecondaryB = 32, kStatusWord = 36;
+constexpr size_t kService = 0, kLevel1x = 4, kDbm1x = 6, kLevelEvdo = 8, kDbmEvdo = 10, kRoam = 12,
+                 kSnapshotFlag = 16, kHybrid = 17, kEvdoState = 19, kPrimaryA = 20, kPrimaryB = 24,
+                 kSecondaryA = 28, kSecondaryB = 32, kStatusWord = 36;
 
 constexpr uint32_t kCmInService = 5;
 constexpr uint16_t kWeakestDbm = 125;
@@ -66,7 +66,8 @@ void evdo_signal(uint32_t x, uint8_t *record) {
         // truncate(125 - x * 50 / 31), exact in integers while the value stays positive
         uint32_t dbm = (kWeakestDbm * 31 - x * 50) / 31;
         put_le16(record + kLevelEvdo, level);
-        put_le16(record + kDbmEvdo, static_cast<uint16_t>(dbm < kStrongestDbm ? kStrongestDbm : dbm));
+        put_le16(record + kDbmEvdo,
+                 static_cast<uint16_t>(dbm < kStrongestDbm ? kStrongestDbm : dbm));
     } else if (x >= kStrongestDbm && x <= kWeakestDbm) {
         put_le16(record + kDbmEvdo, static_cast<uint16_t>(x));
         put_le16(record + kLevelEvdo, static_cast<uint16_t>((kWeakestDbm - x) * 31 / 50));
@@ -105,9 +106,8 @@ int network_service_class(const uint8_t *cm, const uint8_t *hdr, uint32_t *servi
     return c >= 1 && c <= 5 ? 1 : 0;
 }
 
-void network_info_compose(uint32_t service_class, const uint8_t *hdr_or_null,
-                          const uint8_t *snap, const uint8_t *ta_or_null,
-                          const uint8_t *rssi_or_null, uint8_t *record) {
+void network_info_compose(uint32_t service_class, const uint8_t *hdr_or_null, const uint8_t *snap,
+                          const uint8_t *ta_or_null, const uint8_t *rssi_or_null, uint8_t *record) {
     static const uint8_t kNoHdr[kDiagHdrStateSize] = {};
     const uint8_t *hdr = hdr_or_null ? hdr_or_null : kNoHdr;
     bool hybrid = hdr[8] != 0;

@@ -31,9 +31,8 @@ int network_service_class(const uint8_t *cm, const uint8_t *hdr_or_null, uint32_
 // Fills service, signals, roam and flags from the HDR state (NULL: its read failed), the new
 // snapshot (43 bytes), the TA graph (12 bytes or NULL) and the RSSI (8 bytes or NULL). The
 // service field keeps its value where the class and snapshot leave it.
-void network_info_compose(uint32_t service_class, const uint8_t *hdr_or_null,
-                          const uint8_t *snap, const uint8_t *ta_or_null,
-                          const uint8_t *rssi_or_null, uint8_t *record);
+void network_info_compose(uint32_t service_class, const uint8_t *hdr_or_null, const uint8_t *snap,
+                          const uint8_t *ta_or_null, const uint8_t *rssi_or_null, uint8_t *record);
 
 // The record read back into fields (for tools and tests).
 struct network_info_fields {

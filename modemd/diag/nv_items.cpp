@@ -90,9 +90,8 @@ int lock_code_get(char *out, size_t out_len, uint16_t *err) {
 int change_lock_code(const char *new_code, size_t len, uint8_t *ok_out) {
     if (!new_code || !ok_out || len < kLockCodeSize) return kDiagNullArgument;
     *ok_out = 0;
-    int status =
-        write_bytes(kItemLockCode, reinterpret_cast<const uint8_t *>(new_code), kLockCodeSize,
-                    nullptr);
+    int status = write_bytes(kItemLockCode, reinterpret_cast<const uint8_t *>(new_code),
+                             kLockCodeSize, nullptr);
     if (status == kDiagOk) *ok_out = 1;
     return status;
 }

@@ -64,7 +64,7 @@ inline constexpr size_t kLockCodeSize = 4;
 
 [[nodiscard]] int diag_autoinstall_enable_get(uint8_t *out, uint16_t *err);  // 0 or 1
 [[nodiscard]] int diag_autoinstall_enable_set(uint8_t value, uint16_t *err);
-[[nodiscard]] int diag_mass_storage_enable_flag_get(uint8_t *out, uint16_t *err);  // 0 or 1
+[[nodiscard]] int diag_mass_storage_enable_flag_get(uint8_t *out, uint16_t *err);   // 0 or 1
 [[nodiscard]] int diag_mass_storage_enable_flag_set(uint8_t value, uint16_t *err);  // 0 or 1
 [[nodiscard]] int diag_autoinstall_disable_timeout_get(uint8_t *out, uint16_t *err);
 [[nodiscard]] int diag_autoinstall_disable_timeout_set(uint8_t value, uint16_t *err);

@@ -11,8 +11,8 @@
 #include "modemd/diag/diag_guard.h"
 #include "modemd/diag/diag_nv.h"
 #include "modemd/diag/diag_radio.h"
-#include "modemd/diag/nam_items.h"
 #include "modemd/diag/diag_status.h"
+#include "modemd/diag/nam_items.h"
 #include "platform/env_fake.h"
 
 namespace {
@@ -138,10 +138,12 @@ TEST_F(NvItems, SilentCardTimesOutOnTheItemWait) {
     FakeEnv env;
     int status = 0;
     uint16_t mode = 0;
-    EXPECT_EQ(7000u, silent_wait(env, [&] { return nam_pref_mode_get(0, &mode, nullptr); }, 6999,
-                                 0, &status));
+    EXPECT_EQ(7000u,
+              silent_wait(
+                  env, [&] { return nam_pref_mode_get(0, &mode, nullptr); }, 6999, 0, &status));
     EXPECT_EQ(kDiagTimeout, status);
-    EXPECT_EQ(5000u, silent_wait(env, [&] { return Mode_Change_Radio_Reset(); }, 4999, 2, &status));
+    EXPECT_EQ(5000u, silent_wait(
+                         env, [&] { return Mode_Change_Radio_Reset(); }, 4999, 2, &status));
     EXPECT_EQ(kDiagTimeout, status);
 }
 
@@ -168,7 +170,11 @@ TEST_F(Guard, LockFlagRequestAndResult) {
 }
 
 std::string prl_request(uint8_t seq, uint8_t more, uint8_t nam, const std::vector<uint8_t> &data) {
-    std::vector<uint8_t> p = {0x48, seq, more, nam, static_cast<uint8_t>(data.size() * 8),
+    std::vector<uint8_t> p = {0x48,
+                              seq,
+                              more,
+                              nam,
+                              static_cast<uint8_t>(data.size() * 8),
                               static_cast<uint8_t>(data.size() * 8 >> 8)};
     p.insert(p.end(), data.begin(), data.end());
     p.resize(126, 0);
@@ -199,7 +205,8 @@ TEST_F(Guard, PrlGoesOutIn120ByteChunks) {
     s = sent();
     ASSERT_EQ(5u, s.size());
     EXPECT_EQ(prl_request(2, 0, 0, {prl.begin() + 240, prl.end()}), s[4]);
-    EXPECT_NE(std::string::npos, s[4].find("48020000" "5000"));  // bit count 80
+    EXPECT_NE(std::string::npos, s[4].find("48020000"
+                                           "5000"));  // bit count 80
 }
 
 TEST_F(Guard, PrlStopsAtTheFirstFailingChunk) {

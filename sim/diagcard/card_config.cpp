@@ -11,11 +11,11 @@
 namespace {
 
 constexpr const char *kTargetNames[kTargetCount] = {
-    "version",   "devinfo",   "events",          "gps-start", "gps-end",   "gps-config",
-    "gps-position", "nv-read", "nv-write",     "spc",       "lock",      "prl",
-    "mode",      "status",    "status-snapshot", "snapshot",  "cm-state",  "hdr-state",
-    "rssi",      "eri",       "build-id",        "ta-graph",  "fer",       "network-time",
-    "prl-version", "other",
+    "version",      "devinfo", "events",          "gps-start", "gps-end",  "gps-config",
+    "gps-position", "nv-read", "nv-write",        "spc",       "lock",     "prl",
+    "mode",         "status",  "status-snapshot", "snapshot",  "cm-state", "hdr-state",
+    "rssi",         "eri",     "build-id",        "ta-graph",  "fer",      "network-time",
+    "prl-version",  "other",
 };
 
 bool fail(std::string *error, const std::string &why) {

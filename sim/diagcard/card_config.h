@@ -12,32 +12,32 @@
 
 // The kinds of request the card tells apart.
 enum CardTarget {
-    kTargetVersion,      // 0x00 software version
-    kTargetDeviceInfo,   // 0x4B vendor 11
-    kTargetEvents,       // 0x60 event-report control
-    kTargetGpsStart,     // 0x4B 0x0D 0
-    kTargetGpsEnd,       // 0x4B 0x0D 1
-    kTargetGpsConfig,    // 0x4B 0x0D 3
-    kTargetGpsPosition,  // 0x4B 0x0D 4
-    kTargetNvRead,       // 0x26
-    kTargetNvWrite,      // 0x27
-    kTargetSpc,          // 0x41
-    kTargetLock,         // 0x4B vendor 10
-    kTargetPrl,          // 0x48
-    kTargetMode,         // 0x29
-    kTargetStatus,       // 0x0C
+    kTargetVersion,         // 0x00 software version
+    kTargetDeviceInfo,      // 0x4B vendor 11
+    kTargetEvents,          // 0x60 event-report control
+    kTargetGpsStart,        // 0x4B 0x0D 0
+    kTargetGpsEnd,          // 0x4B 0x0D 1
+    kTargetGpsConfig,       // 0x4B 0x0D 3
+    kTargetGpsPosition,     // 0x4B 0x0D 4
+    kTargetNvRead,          // 0x26
+    kTargetNvWrite,         // 0x27
+    kTargetSpc,             // 0x41
+    kTargetLock,            // 0x4B vendor 10
+    kTargetPrl,             // 0x48
+    kTargetMode,            // 0x29
+    kTargetStatus,          // 0x0C
     kTargetStatusSnapshot,  // 0x63
-    kTargetSnapshot,     // 0x4B vendor 7
-    kTargetCmState,      // 0x4B 0x0F 0
-    kTargetHdrState,     // 0x4B 0x05 8
-    kTargetRssi,         // 0x4B vendor 31
-    kTargetEri,          // 0x4B vendor 8
-    kTargetBuildId,      // 0x7C
-    kTargetTaGraph,      // 0x19
-    kTargetFer,          // 0x55
-    kTargetNetworkTime,  // 0x4B vendor 9
-    kTargetPrlVersion,   // 0x4B vendor 12
-    kTargetOther,        // anything else (answered "bad command")
+    kTargetSnapshot,        // 0x4B vendor 7
+    kTargetCmState,         // 0x4B 0x0F 0
+    kTargetHdrState,        // 0x4B 0x05 8
+    kTargetRssi,            // 0x4B vendor 31
+    kTargetEri,             // 0x4B vendor 8
+    kTargetBuildId,         // 0x7C
+    kTargetTaGraph,         // 0x19
+    kTargetFer,             // 0x55
+    kTargetNetworkTime,     // 0x4B vendor 9
+    kTargetPrlVersion,      // 0x4B vendor 12
+    kTargetOther,           // anything else (answered "bad command")
     kTargetCount
 };
 

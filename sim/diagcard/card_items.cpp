@@ -96,9 +96,9 @@ struct RecordKind {
     size_t header;
 };
 const RecordKind kRecords[] = {
-    {"status", 47, 1},   {"status-snapshot", 35, 1}, {"snapshot", 43, 13},
-    {"cm-state", 40, 4}, {"hdr-state", 9, 4},        {"rssi", 8, 4},
-    {"eri", 87, 4},      {"ta-graph", 12, 1},        {"fer", 64, 1},
+    {"status", 47, 1},       {"status-snapshot", 35, 1}, {"snapshot", 43, 13},
+    {"cm-state", 40, 4},     {"hdr-state", 9, 4},        {"rssi", 8, 4},
+    {"eri", 87, 4},          {"ta-graph", 12, 1},        {"fer", 64, 1},
     {"network-time", 17, 4},
 };
 
@@ -265,7 +265,8 @@ std::string card_store_text(const CardItems &items) {
     std::string text;
     for (const auto &entry : items.nv)
         text += "nv " + std::to_string(entry.first >> 8) + " " + trimmed_hex(entry.second) + "\n";
-    if (!items.prl.empty()) text += "prl-data " + card_hex(items.prl.data(), items.prl.size()) + "\n";
+    if (!items.prl.empty())
+        text += "prl-data " + card_hex(items.prl.data(), items.prl.size()) + "\n";
     return text;
 }
 

@@ -27,7 +27,7 @@ struct CardItems {
 
 struct CardRecords {
     std::map<std::string, std::vector<uint8_t>> bytes;  // fixed-size records by name
-    uint8_t eri_flag = 0;                                // nonzero: ERI refused, with eri_code
+    uint8_t eri_flag = 0;                               // nonzero: ERI refused, with eri_code
     uint8_t eri_code = 0;
     size_t eri_length = 91;  // the whole ERI answer when not refused
     uint32_t msm = 0x0000002A;
