@@ -62,8 +62,11 @@ inline std::string hex_of(const std::vector<uint8_t> &bytes) {
 // "rx " and the 133-byte NV request: command, item, data (the given bytes, then zeros),
 // nv_status 0.
 inline std::string nv_request(uint8_t command, uint16_t item, const std::vector<uint8_t> &data) {
-    std::vector<uint8_t> p = {command, static_cast<uint8_t>(item), static_cast<uint8_t>(item >> 8)};
-    p.insert(p.end(), data.begin(), data.end());
-    p.resize(133, 0);
+    std::vector<uint8_t> p(133, 0);
+    p[0] = command;
+    p[1] = static_cast<uint8_t>(item);
+    p[2] = static_cast<uint8_t>(item >> 8);
+    for (size_t i = 0; i < data.size() && i < 128; ++i)
+        p[3 + i] = data[i];
     return "rx " + hex_of(p);
 }

@@ -170,14 +170,15 @@ TEST_F(Guard, LockFlagRequestAndResult) {
 }
 
 std::string prl_request(uint8_t seq, uint8_t more, uint8_t nam, const std::vector<uint8_t> &data) {
-    std::vector<uint8_t> p = {0x48,
-                              seq,
-                              more,
-                              nam,
-                              static_cast<uint8_t>(data.size() * 8),
-                              static_cast<uint8_t>(data.size() * 8 >> 8)};
-    p.insert(p.end(), data.begin(), data.end());
-    p.resize(126, 0);
+    std::vector<uint8_t> p(126, 0);
+    p[0] = 0x48;
+    p[1] = seq;
+    p[2] = more;
+    p[3] = nam;
+    p[4] = static_cast<uint8_t>(data.size() * 8);
+    p[5] = static_cast<uint8_t>(data.size() * 8 >> 8);
+    for (size_t i = 0; i < data.size() && i < 120; ++i)
+        p[6 + i] = data[i];
     return "rx " + hex_of(p);
 }
 
