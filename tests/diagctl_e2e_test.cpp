@@ -97,6 +97,12 @@ TEST_F(Diagctl, JsonShapes) {
     EXPECT_EQ("{\"item\": 297, \"nv_status\": 0}\n", r.out);
     r = diagctl({"-j", "item", "get", "mdr-mode"});
     EXPECT_EQ("{\"mdr_mode\": 2}\n", r.out);
+    r = diagctl({"-j", "item", "set", "mip-profile", "0203612d62"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    r = diagctl({"-j", "item", "get", "mip-profile", "2"});
+    EXPECT_EQ("{\"mip_profile\": \"0203612d62" + std::string(2 * 92, '0') + "\"}\n", r.out);
+    r = diagctl({"-j", "item", "set", "mip-profile", "0649"});  // index 6: refused unsent
+    EXPECT_EQ(2, r.exit_code());
     r = diagctl({"-j", "lock", "set", "on", "1111"});
     EXPECT_EQ(0, r.exit_code());  // whatever the card's result
     EXPECT_EQ("{\"result\": 0}\n", r.out);

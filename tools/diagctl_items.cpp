@@ -251,6 +251,30 @@ int block_get(DiagctlCtx &ctx, const char *name, int argc, char **argv) {
     return 0;
 }
 
+// Writes of the byte-block items: the MIP user profile (97 bytes: index 0-5, NAI length at
+// most 72) and its shared secrets (35 bytes: index 0-5, the two secret lengths at most 16).
+int block_set(DiagctlCtx &ctx, const char *name, const char *hex) {
+    bool profile = !std::strcmp(name, "mip-profile");
+    uint8_t data[kMipUserProfileSize] = {};
+    size_t cap = profile ? kMipUserProfileSize : kMipSharedSecretSize, len = 0;
+    if (!diagctl_hex(hex, data, cap, &len))
+        return diagctl_usage(profile ? "item set mip-profile: HEX of at most 97 bytes"
+                                     : "item set mip-secrets: HEX of at most 35 bytes");
+    bool fits =
+        profile ? data[0] <= 5 && data[1] <= 72 : data[0] <= 5 && data[1] <= 16 && data[18] <= 16;
+    if (!fits) return diagctl_usage("item set: profile index above 5 or a length too long", hex);
+    if (ctx.dry) return 0;
+    uint16_t err = 0;
+    int status = profile ? mip_gen_user_prof_write(data, &err) : mip_ss_user_prof_write(data, &err);
+    char what[48], key[32];
+    snprintf(what, sizeof what, "item set %s", name);
+    if (status) return failed(*ctx.out, what, status, err);
+    key_of(name, key, sizeof key);
+    ctx.out->hex(key, data, cap);
+    ctx.out->finish();
+    return 0;
+}
+
 }  // namespace
 
 int diagctl_nv(DiagctlCtx &ctx, int argc, char **argv) {
@@ -278,6 +302,9 @@ int diagctl_item(DiagctlCtx &ctx, int argc, char **argv) {
     bool get = !std::strcmp(argv[1], "get");
     if (get && (!std::strcmp(argv[2], "mip-profile") || !std::strcmp(argv[2], "hdramp")))
         return block_get(ctx, argv[2], argc, argv);
+    if (!get && argc == 4 && !std::strcmp(argv[1], "set") &&
+        (!std::strcmp(argv[2], "mip-profile") || !std::strcmp(argv[2], "mip-secrets")))
+        return block_set(ctx, argv[2], argv[3]);
     const ItemDef *d = find_item(argv[2]);
     if (!d) return diagctl_usage("item: unknown name", argv[2]);
     unsigned long value = 0;
