@@ -88,7 +88,7 @@ int main(int argc, char **argv) {
     diag_set_trace(trace);
     diag_start_record start{};
     start.record_version = 1;
-    std::strncpy(start.port_path, port, sizeof start.port_path - 1);
+    std::memcpy(start.port_path, port, strlen(port) + 1);  // its length checked above
     int status = Startup(&start);
     if (status != 0) {
         (void)out.fail("start", status);

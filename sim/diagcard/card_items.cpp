@@ -213,8 +213,8 @@ std::vector<uint8_t> card_spc_answer(const CardItems &items, const uint8_t *requ
 }
 
 std::vector<uint8_t> card_lock_answer(CardItems &items, const uint8_t *request, size_t len) {
-    std::vector<uint8_t> p(request, request + 4);
-    p.resize(6, 0);
+    std::vector<uint8_t> p(6, 0);
+    std::memcpy(p.data(), request, 4);
     if (len < 10) return p;
     uint8_t code_item[kCardNvDataSize] = {'0', '0', '0', '0'};
     auto found = items.nv.find(static_cast<uint32_t>(kItemLockCode) << 8);
@@ -255,8 +255,8 @@ std::vector<uint8_t> card_prl_answer(CardItems &items, const uint8_t *request, s
 }
 
 std::vector<uint8_t> card_prl_version_answer(const CardItems &items, const uint8_t *request) {
-    std::vector<uint8_t> p(request, request + 4);
-    p.resize(6, 0);
+    std::vector<uint8_t> p(6, 0);
+    std::memcpy(p.data(), request, 4);
     put_le16(p.data() + 4, items.prl_version);
     return p;
 }
@@ -352,35 +352,32 @@ bool card_records_control(CardRecords &records, const std::string &word, const s
 std::vector<uint8_t> card_record_answer(const CardRecords &records, const std::string &name,
                                         const uint8_t *request, size_t len) {
     const RecordKind *k = record_kind(name);
-    std::vector<uint8_t> p(k->header, 0);
-    std::memcpy(p.data(), request, len < k->header ? len : k->header);
     const std::vector<uint8_t> &data = records.bytes.at(name);
-    p.insert(p.end(), data.begin(), data.end());
+    std::vector<uint8_t> p(k->header + data.size(), 0);
+    std::memcpy(p.data(), request, len < k->header ? len : k->header);
+    std::memcpy(p.data() + k->header, data.data(), data.size());
     return p;
 }
 
 std::vector<uint8_t> card_eri_answer(const CardRecords &records, const uint8_t *request) {
-    std::vector<uint8_t> p(request, request + 4);
-    if (records.eri_flag) {
-        p.push_back(records.eri_flag);
-        p.push_back(records.eri_code);
-        return p;
-    }
+    if (records.eri_flag)
+        return {request[0], request[1], request[2], request[3], records.eri_flag, records.eri_code};
     const std::vector<uint8_t> &data = records.bytes.at("eri");
-    p.insert(p.end(), data.begin(), data.end());
+    std::vector<uint8_t> p(4 + data.size(), 0);
+    std::memcpy(p.data(), request, 4);
+    std::memcpy(p.data() + 4, data.data(), data.size());
     p.resize(records.eri_length, 0);
     return p;
 }
 
 std::vector<uint8_t> card_build_id_answer(const CardRecords &records) {
-    std::vector<uint8_t> p(12, 0);
+    const std::string &b = records.build, &m = records.model_text;
+    std::vector<uint8_t> p(12 + b.size() + 1 + m.size() + 1, 0);
     p[0] = 0x7C;
     put_le32(p.data() + 4, records.msm);
     put_le32(p.data() + 8, records.model_id);
-    p.insert(p.end(), records.build.begin(), records.build.end());
-    p.push_back(0);
-    p.insert(p.end(), records.model_text.begin(), records.model_text.end());
-    p.push_back(0);
+    std::memcpy(p.data() + 12, b.data(), b.size());
+    std::memcpy(p.data() + 12 + b.size() + 1, m.data(), m.size());
     return p;
 }
 
