@@ -39,7 +39,7 @@ void diag_set_log_capture(bool on) {
 
 void diag_dispatch_frame(const uint8_t *packet, size_t len) {
     if (len == 0) return;  // a frame of only the check bytes carries nothing
-    if (diag_trace) dump_buf("DIAG RSP", packet, len);
+    if (diag_trace) diag_trace_dump("DIAG RSP", packet, len);
     switch (packet[0]) {
         case kLogPacket:
             if (g_log_capture && len >= 8 && get_le16(packet + 6) == kDiagCapturedLogCode)

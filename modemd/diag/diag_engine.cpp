@@ -2,9 +2,32 @@
 
 #include <time.h>
 
+#include "modemd/diag/diag_loader.h"
+
 DiagEngine g_diag;
 std::atomic<uint8_t> g_bSendInProcess{0};
 std::atomic<bool> diag_trace{false};
+
+namespace {
+std::atomic<FILE *> g_trace_stream{nullptr};  // nullptr: standard output
+}  // namespace
+
+void diag_set_trace_stream(FILE *stream) {
+    g_trace_stream = stream;
+}
+
+void diag_trace_dump(const char *label, const uint8_t *buf, size_t len) {
+    FILE *out = g_trace_stream.load();
+    if (!out) out = stdout;
+    fprintf(out, "%s (%zu bytes):\n", label, len);
+    for (size_t row = 0; row < len; row += 16) {
+        fprintf(out, "%04zx:", row);
+        for (size_t i = row; i < len && i < row + 16; ++i)
+            fprintf(out, " %02x", buf[i]);
+        fputc('\n', out);
+    }
+    fflush(out);
+}
 
 DiagEngine::DiagEngine()
     : response_ready(0),

@@ -11,7 +11,9 @@
 #include <termios.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "modemd/diag/packet_list.h"
 
@@ -55,5 +57,9 @@ extern DiagEngine g_diag;
 // Nonzero while a request transaction is open: only then are response packets stored.
 extern std::atomic<uint8_t> g_bSendInProcess;
 
-// When true, every request sent and every packet received is hex-dumped on standard output.
+// When true, every request sent and every packet received is hex-dumped on the trace stream
+// (standard output unless diag_set_trace_stream chose another).
 extern std::atomic<bool> diag_trace;
+
+// One hex dump on the trace stream: the label and byte count, then 16 bytes a line.
+void diag_trace_dump(const char *label, const uint8_t *buf, size_t len);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 inline constexpr int kDiagPortPathSize = 256;
 inline constexpr uint32_t kDiagMaxStartOption = 12;
@@ -36,8 +37,11 @@ static_assert(sizeof(diag_start_record) == 262, "the start record is 262 bytes")
 
 uint8_t IsLoaderStarted();
 
-// With `on`, every request sent and every packet received is hex-dumped on standard output.
+// With `on`, every request sent and every packet received is hex-dumped on standard output,
+// or on the stream given to diag_set_trace_stream (modemd keeps standard output; a tool whose
+// standard output carries its results passes standard error).
 void diag_set_trace(bool on);
+void diag_set_trace_stream(FILE *stream);
 
 // 0 none, 1 or 2 by the device information read at start-up.
 uint32_t GetCarrierID();

@@ -89,7 +89,7 @@ int diag_send_frame(uint8_t *request, size_t length) {
     uint16_t fcs = crc_16_l_calc(request, static_cast<uint16_t>(length * 8));
     request[length] = static_cast<uint8_t>(fcs);
     request[length + 1] = static_cast<uint8_t>(fcs >> 8);
-    if (diag_trace) dump_buf("DIAG REQ", request, length);
+    if (diag_trace) diag_trace_dump("DIAG REQ", request, length);
     int n = stuff_frame(request, length + kDiagFcsBytes, 0, frame, sizeof frame);
     if (n < 0) return kDiagWriteFailed;
     return write_whole(g_diag.port_fd, frame, static_cast<size_t>(n)) ? kDiagOk : kDiagWriteFailed;

@@ -9,6 +9,8 @@ namespace {
 
 constexpr uint8_t kSubsys = 0x4B;
 constexpr uint8_t kGpsSubsys = 0x0D;
+constexpr uint8_t kCmSubsys = 0x0F;
+constexpr uint8_t kHdrSubsys = 0x05;
 constexpr uint8_t kBadCommand = 0x13;
 constexpr int kSplitPauseMs = 30;  // long enough for the reader to take the halves apart
 
@@ -81,14 +83,109 @@ void corrupt(std::vector<uint8_t> *frame) {
     }
 }
 
+// Requests of one command byte's kind.
+CardTarget plain_target(uint8_t command) {
+    switch (command) {
+        case 0x00:
+            return kTargetVersion;
+        case 0x60:
+            return kTargetEvents;
+        case 0x26:
+            return kTargetNvRead;
+        case 0x27:
+            return kTargetNvWrite;
+        case 0x41:
+            return kTargetSpc;
+        case 0x48:
+            return kTargetPrl;
+        case 0x29:
+            return kTargetMode;
+        case 0x0C:
+            return kTargetStatus;
+        case 0x63:
+            return kTargetStatusSnapshot;
+        case 0x7C:
+            return kTargetBuildId;
+        case 0x19:
+            return kTargetTaGraph;
+        case 0x55:
+            return kTargetFer;
+        default:
+            return kTargetOther;
+    }
+}
+
+CardTarget vendor_target(uint16_t command) {
+    switch (command) {
+        case 7:
+            return kTargetSnapshot;
+        case 8:
+            return kTargetEri;
+        case 9:
+            return kTargetNetworkTime;
+        case 10:
+            return kTargetLock;
+        case 11:
+            return kTargetDeviceInfo;
+        case 12:
+            return kTargetPrlVersion;
+        case 31:
+            return kTargetRssi;
+        default:
+            return kTargetOther;
+    }
+}
+
+// The status records answered as stored, by kind.
+const char *record_name(CardTarget t) {
+    switch (t) {
+        case kTargetStatus:
+            return "status";
+        case kTargetStatusSnapshot:
+            return "status-snapshot";
+        case kTargetSnapshot:
+            return "snapshot";
+        case kTargetCmState:
+            return "cm-state";
+        case kTargetHdrState:
+            return "hdr-state";
+        case kTargetRssi:
+            return "rssi";
+        case kTargetTaGraph:
+            return "ta-graph";
+        case kTargetFer:
+            return "fer";
+        case kTargetNetworkTime:
+            return "network-time";
+        default:
+            return nullptr;
+    }
+}
+
+bool is_vendor_target(CardTarget t) {
+    switch (t) {
+        case kTargetDeviceInfo:
+        case kTargetSnapshot:
+        case kTargetEri:
+        case kTargetNetworkTime:
+        case kTargetLock:
+        case kTargetPrlVersion:
+        case kTargetRssi:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 CardTarget card_classify(const uint8_t *request, size_t len) {
     if (len == 0) return kTargetOther;
-    if (request[0] == 0x00) return kTargetVersion;
-    if (request[0] == 0x60) return kTargetEvents;
-    if (request[0] != kSubsys || len < 4) return kTargetOther;
+    if (request[0] != kSubsys) return plain_target(request[0]);
+    if (len < 4) return kTargetOther;
     uint16_t command = get_le16(request + 2);
+    if (request[1] == kCmSubsys) return command == 0 ? kTargetCmState : kTargetOther;
+    if (request[1] == kHdrSubsys) return command == 8 ? kTargetHdrState : kTargetOther;
     if (request[1] == kGpsSubsys) {
         switch (command) {
             case 0:
@@ -103,17 +200,42 @@ CardTarget card_classify(const uint8_t *request, size_t len) {
                 return kTargetOther;
         }
     }
-    return command == 11 ? kTargetDeviceInfo : kTargetOther;
+    return vendor_target(command);
 }
 
-std::vector<uint8_t> card_answer(const CardConfig &c, const uint8_t *request, size_t len) {
-    switch (card_classify(request, len)) {
+std::vector<uint8_t> card_answer(CardConfig &c, const uint8_t *request, size_t len) {
+    CardTarget target = card_classify(request, len);
+    if (is_vendor_target(target) && request[1] != c.vendor_id())
+        return error_response(kBadCommand, request, len);
+    if (const char *record = record_name(target))
+        return card_record_answer(c.records, record, request, len);
+    switch (target) {
+        case kTargetNvRead:
+        case kTargetNvWrite:
+            return card_nv_answer(c.items, request, len);
+        case kTargetSpc:
+            return card_spc_answer(c.items, request, len);
+        case kTargetLock:
+            return card_lock_answer(c.items, request, len);
+        case kTargetPrl:
+            return card_prl_answer(c.items, request, len);
+        case kTargetPrlVersion:
+            return card_prl_version_answer(c.items, request);
+        case kTargetEri:
+            return card_eri_answer(c.records, request);
+        case kTargetBuildId:
+            return card_build_id_answer(c.records);
+        case kTargetMode:
+            return card_mode_answer(c.records, request, len);
+        default:
+            break;
+    }
+    switch (target) {
         case kTargetVersion:
             return version_answer(c);
         case kTargetEvents:
             return {0x60, 0x00, 0x00};
         case kTargetDeviceInfo: {
-            if (request[1] != c.vendor_id()) break;
             std::vector<uint8_t> p = subsys_answer(request, kCardDeviceInfoSize);
             std::memcpy(p.data() + 4, c.device_info, kCardDeviceInfoSize);
             return p;
@@ -129,7 +251,7 @@ std::vector<uint8_t> card_answer(const CardConfig &c, const uint8_t *request, si
     return error_response(kBadCommand, request, len);
 }
 
-std::vector<CardWrite> card_plan(const CardConfig &c, const uint8_t *request, size_t len) {
+std::vector<CardWrite> card_plan(CardConfig &c, const uint8_t *request, size_t len) {
     const CardBehaviour &b = c.behaviour[card_classify(request, len)];
     std::vector<uint8_t> packet = b.mode == CardBehaviour::kError
                                       ? error_response(b.error_code, request, len)

@@ -10,9 +10,9 @@
 
 CardTarget card_classify(const uint8_t *request, size_t len);
 
-// The answer packet of a well-behaved card (an error response 0x13 for what it does not
+// The answer packet of a well-behaved card (which may change it: an NV write, a PRL chunk) (an error response 0x13 for what it does not
 // know, or for a vendor request with another card's subsystem id).
-std::vector<uint8_t> card_answer(const CardConfig &config, const uint8_t *request, size_t len);
+std::vector<uint8_t> card_answer(CardConfig &config, const uint8_t *request, size_t len);
 
 // One write on the port, `delay_ms` after the request arrived.
 struct CardWrite {
@@ -21,4 +21,4 @@ struct CardWrite {
 };
 
 // The writes that answer `request` under the behaviour set for its kind (none when silent).
-std::vector<CardWrite> card_plan(const CardConfig &config, const uint8_t *request, size_t len);
+std::vector<CardWrite> card_plan(CardConfig &config, const uint8_t *request, size_t len);

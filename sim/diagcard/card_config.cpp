@@ -11,7 +11,11 @@
 namespace {
 
 constexpr const char *kTargetNames[kTargetCount] = {
-    "version", "devinfo", "events", "gps-start", "gps-end", "gps-config", "gps-position", "other",
+    "version",      "devinfo", "events",          "gps-start", "gps-end",  "gps-config",
+    "gps-position", "nv-read", "nv-write",        "spc",       "lock",     "prl",
+    "mode",         "status",  "status-snapshot", "snapshot",  "cm-state", "hdr-state",
+    "rssi",         "eri",     "build-id",        "ta-graph",  "fer",      "network-time",
+    "prl-version",  "other",
 };
 
 bool fail(std::string *error, const std::string &why) {
@@ -220,6 +224,12 @@ bool card_control(CardConfig &config, const std::string &line, CardAction *actio
     } else if (word == "pull") {
         action->kind = CardAction::kPull;
     } else {
+        bool known = false;
+        std::string rest = rest_of(in);
+        if (card_items_control(config.items, word, rest, &known, error)) return true;
+        if (known) return false;
+        if (card_records_control(config.records, word, rest, &known, error)) return true;
+        if (known) return false;
         return fail(error, "unknown command \"" + word + "\"");
     }
     return true;

@@ -4,19 +4,40 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "sim/diagcard/card_items.h"
+
 // The kinds of request the card tells apart.
 enum CardTarget {
-    kTargetVersion,      // 0x00 software version
-    kTargetDeviceInfo,   // 0x4B vendor 11
-    kTargetEvents,       // 0x60 event-report control
-    kTargetGpsStart,     // 0x4B 0x0D 0
-    kTargetGpsEnd,       // 0x4B 0x0D 1
-    kTargetGpsConfig,    // 0x4B 0x0D 3
-    kTargetGpsPosition,  // 0x4B 0x0D 4
-    kTargetOther,        // anything else (answered "bad command")
+    kTargetVersion,         // 0x00 software version
+    kTargetDeviceInfo,      // 0x4B vendor 11
+    kTargetEvents,          // 0x60 event-report control
+    kTargetGpsStart,        // 0x4B 0x0D 0
+    kTargetGpsEnd,          // 0x4B 0x0D 1
+    kTargetGpsConfig,       // 0x4B 0x0D 3
+    kTargetGpsPosition,     // 0x4B 0x0D 4
+    kTargetNvRead,          // 0x26
+    kTargetNvWrite,         // 0x27
+    kTargetSpc,             // 0x41
+    kTargetLock,            // 0x4B vendor 10
+    kTargetPrl,             // 0x48
+    kTargetMode,            // 0x29
+    kTargetStatus,          // 0x0C
+    kTargetStatusSnapshot,  // 0x63
+    kTargetSnapshot,        // 0x4B vendor 7
+    kTargetCmState,         // 0x4B 0x0F 0
+    kTargetHdrState,        // 0x4B 0x05 8
+    kTargetRssi,            // 0x4B vendor 31
+    kTargetEri,             // 0x4B vendor 8
+    kTargetBuildId,         // 0x7C
+    kTargetTaGraph,         // 0x19
+    kTargetFer,             // 0x55
+    kTargetNetworkTime,     // 0x4B vendor 9
+    kTargetPrlVersion,      // 0x4B vendor 12
+    kTargetOther,           // anything else (answered "bad command")
     kTargetCount
 };
 
@@ -55,6 +76,8 @@ struct CardConfig {
     uint32_t gps_end_result = 0;
     uint8_t position[kCardPositionSize] = {};  // the raw record, as the card sends it
     CardBehaviour behaviour[kTargetCount];
+    CardItems items;      // NV store, SPC, lock, PRL (card_items.h)
+    CardRecords records;  // status records (card_items.h)
 
     CardConfig();
     // The vendor subsystem id this card answers to: 0xFA for models 0xAC and 0xEE, else 0x32.

@@ -1,6 +1,6 @@
 // diagcard: a Novatel card's diagnostic port behind a pseudo-terminal, for tests and people.
 // See README.md beside this file for the control lines.
-//   diagcard [-o FILE] [-r FILE] [-e LINE]...
+//   diagcard [-o FILE] [-r FILE] [-n FILE] [-e LINE]...
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,9 +14,10 @@ namespace {
 
 int usage() {
     fprintf(stderr,
-            "usage: diagcard [-o FILE] [-r FILE] [-e LINE]...\n"
+            "usage: diagcard [-o FILE] [-r FILE] [-n FILE] [-e LINE]...\n"
             "  -o FILE  write the card's port path to FILE (default: first line of output)\n"
             "  -r FILE  append every frame received (\"rx HEX\" or \"rx-bad HEX\")\n"
+            "  -n FILE  the NV item store: loaded at start, saved after every write\n"
             "  -e LINE  a control line applied before the port is offered (repeatable)\n"
             "  Control lines are read from standard input; each is answered \"ok\" or\n"
             "  \"error: ...\" on standard output.\n");
@@ -26,14 +27,16 @@ int usage() {
 }  // namespace
 
 int main(int argc, char **argv) {
-    const char *path_file = nullptr, *record_file = nullptr;
+    const char *path_file = nullptr, *record_file = nullptr, *store_file = nullptr;
     std::vector<std::string> lines;
     int opt;
-    while ((opt = getopt(argc, argv, "o:r:e:")) != -1) {
+    while ((opt = getopt(argc, argv, "o:r:n:e:")) != -1) {
         if (opt == 'o')
             path_file = optarg;
         else if (opt == 'r')
             record_file = optarg;
+        else if (opt == 'n')
+            store_file = optarg;
         else if (opt == 'e')
             lines.push_back(optarg);
         else
@@ -42,6 +45,13 @@ int main(int argc, char **argv) {
     if (optind < argc) return usage();
 
     DiagCard card;
+    if (store_file) {
+        std::string error;
+        if (!card.control(std::string("nv-store ") + store_file, &error)) {
+            fprintf(stderr, "diagcard: -n %s: %s\n", store_file, error.c_str());
+            return 2;
+        }
+    }
     for (const std::string &line : lines) {
         std::string error;
         if (!card.control(line, &error)) {
