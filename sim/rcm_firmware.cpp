@@ -116,13 +116,19 @@ void FirmwareServer::reply(const uint8_t *request, uint16_t index, const uint8_t
         held_ = out;
         return;
     }
-    send_(out.data(), out.size());
-    if (fault == "dup") send_(out.data(), out.size());
+    sent(out);
+    if (fault == "dup") sent(out);
     if (!held_.empty()) {
-        send_(held_.data(), held_.size());
-        held_.clear();
+        std::vector<uint8_t> held;
+        held.swap(held_);
+        sent(held);
     }
-    bytes_ += data.size();
+}
+
+void FirmwareServer::sent(const std::vector<uint8_t> &reply) {
+    send_(reply.data(), reply.size());
+    bytes_ += reply.size() - 40;
+    uint16_t index = get_be16(reply.data() + 36);
     if (index < served_.size() && !served_[index]) {
         served_[index] = true;
         ++served_count_;

@@ -43,6 +43,7 @@ class FirmwareServer {
     };
     std::string pick_fault(uint16_t index);
     void reply(const uint8_t *request, uint16_t index, const uint8_t session_id[8]);
+    void sent(const std::vector<uint8_t> &reply);  // sends and counts a reply
     void progress(bool force);
 
     Send send_;
