@@ -22,6 +22,7 @@ build-bench/bin/serbridge_bench 2000
 build-bench/bin/sierra_rssi_bench 3000
 build-bench/bin/diag_decode_bench 32
 build-bench/bin/diag_roundtrip_bench 2000
+build-bench/bin/firmware_bench 5
 row "modemd binary, MIPS, stripped" "$(stat -c %s build-mips/bin/modemd) bytes" "small"
 row "modemd binary, native, stripped" "$(stat -c %s build-bench/bin/modemd) bytes" ""
 row "rmagent binary, MIPS, stripped" "$(stat -c %s build-mips/bin/rmagent) bytes" "small"

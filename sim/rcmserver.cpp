@@ -16,6 +16,7 @@
 //   badmagic                        send a commit request carrying the agent's magic 0x006B
 //   firmware FILE [COUNT TOTAL]     serve FILE: the upgrade command (count and total from the
 //                                   file unless given), then a reply to every fragment request
+//   image FILE [COUNT TOTAL]        serve FILE to fragment requests, without a command
 //   fault KIND INDEX | fault KIND next N   misbehave for fragment INDEX once, or the next N
 //                                   replies: drop, dup, reorder, corrupt, short, offset, overlong
 //   stall on|off                    stop / resume answering fragment requests
@@ -55,6 +56,7 @@ struct Server {
 
 Server g;
 FirmwareServer *g_fw;
+sockaddr_in g_fragment_to;
 
 void send_to_agent(const uint8_t *buf, size_t len, const char *what) {
     if (!g.have_agent) {
@@ -97,9 +99,11 @@ void take_datagram() {
     socklen_t alen = sizeof from;
     ssize_t n = recvfrom(g.sock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &alen);
     if (n < 0) return;
+    // Fragment replies go to whoever asked; requests still go to the agent.
+    g_fragment_to = from;
+    if (g_fw->take(buf, static_cast<size_t>(n), g.session_id)) return;
     g.agent = from;
     g.have_agent = true;
-    if (g_fw->take(buf, static_cast<size_t>(n), g.session_id)) return;
     rcm_print_datagram(buf, static_cast<size_t>(n), from, g.json);
     if (n < 36) return;
     uint16_t oid = get_be16(buf + 28), kind = get_be16(buf + 30);
@@ -160,13 +164,17 @@ bool command(char *line) {
     if (arg) *arg++ = '\0';
     const char *a = arg ? arg : "";
     if (!strcmp(line, "quit")) return false;
-    if (!strcmp(line, "firmware")) {
+    if (!strcmp(line, "firmware") || !strcmp(line, "image")) {
         char path[4096] = "";
         long count = -1, total = -1;
         std::string why;
         if (sscanf(a, "%4095s %ld %ld", path, &count, &total) < 1 ||
             !g_fw->load(path, count, total, &why)) {
             rcm_print_event("error", why.empty() ? "firmware FILE [COUNT TOTAL]" : why, g.json);
+            return true;
+        }
+        if (!strcmp(line, "image")) {
+            rcm_print_event("set", std::string("image ") + a, g.json);
             return true;
         }
         std::vector<uint8_t> p = g_fw->command_payload();
@@ -262,7 +270,8 @@ int main(int argc, char **argv) {
     }
     FirmwareServer fw(
         [](const uint8_t *buf, size_t len) {
-            sendto(g.sock, buf, len, 0, reinterpret_cast<sockaddr *>(&g.agent), sizeof g.agent);
+            sendto(g.sock, buf, len, 0, reinterpret_cast<sockaddr *>(&g_fragment_to),
+                   sizeof g_fragment_to);
         },
         g.json);
     g_fw = &fw;
