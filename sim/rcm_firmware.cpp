@@ -34,6 +34,7 @@ bool FirmwareServer::load(const std::string &path, long count, long total, std::
     count_ = count >= 0 ? static_cast<uint32_t>(count)
                         : static_cast<uint32_t>((image_.size() + kShare - 1) / kShare);
     served_.assign(count_ > 65536 ? 65536 : count_, false);
+    requested_ = served_;
     served_count_ = repeats_ = 0;
     bytes_ = 0;
     start_ns_ = last_print_ns_ = 0;
@@ -140,7 +141,10 @@ bool FirmwareServer::take(const uint8_t *buf, size_t len, const uint8_t session_
     if (image_.empty()) return false;
     if (!start_ns_) start_ns_ = now_ns();
     uint16_t index = get_be16(buf + 36);
-    if (index < served_.size() && served_[index]) ++repeats_;
+    if (index < requested_.size()) {
+        if (requested_[index]) ++repeats_;
+        requested_[index] = true;
+    }
     if (!stalled_) reply(buf, index, session_id);
     progress(false);
     if (!done_ && count_ && served_count_ == count_) {
@@ -157,11 +161,11 @@ void FirmwareServer::progress(bool force) {
     double secs = start_ns_ ? static_cast<double>(now - start_ns_) / 1e9 : 0;
     double mbs = secs > 0 ? static_cast<double>(bytes_) / 1e6 / secs : 0;
     if (json_) {
-        printf("{\"msg\":\"progress\",\"served\":%u,\"count\":%u,\"bytes\":%llu,\"mbps\":%.1f,"
+        printf("{\"msg\":\"progress\",\"served\":%u,\"count\":%u,\"bytes\":%llu,\"mbps\":%.2f,"
                "\"repeats\":%u}\n",
                served_count_, count_, static_cast<unsigned long long>(bytes_), mbs, repeats_);
     } else {
-        printf("\rfirmware: %u/%u fragments, %llu bytes, %.1f MB/s, %u repeats   ", served_count_,
+        printf("\rfirmware: %u/%u fragments, %llu bytes, %.2f MB/s, %u repeats   ", served_count_,
                count_, static_cast<unsigned long long>(bytes_), mbs, repeats_);
         fflush(stdout);
     }
@@ -173,12 +177,12 @@ void FirmwareServer::summary() {
     double mbs = secs > 0 ? static_cast<double>(bytes_) / 1e6 / secs : 0;
     if (json_) {
         progress(true);
-        printf("{\"msg\":\"served\",\"count\":%u,\"bytes\":%llu,\"seconds\":%.2f,\"mbps\":%.1f,"
+        printf("{\"msg\":\"served\",\"count\":%u,\"bytes\":%llu,\"seconds\":%.2f,\"mbps\":%.2f,"
                "\"repeats\":%u}\n",
                count_, static_cast<unsigned long long>(bytes_), secs, mbs, repeats_);
     } else {
         progress(true);
-        printf("\nfirmware served: %u fragments, %llu bytes in %.2f s (%.1f MB/s), %u repeats\n",
+        printf("\nfirmware served: %u fragments, %llu bytes in %.2f s (%.2f MB/s), %u repeats\n",
                count_, static_cast<unsigned long long>(bytes_), secs, mbs, repeats_);
     }
     fflush(stdout);

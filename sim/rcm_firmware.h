@@ -50,7 +50,7 @@ class FirmwareServer {
     bool json_;
     std::vector<uint8_t> image_;
     uint32_t count_ = 0, total_ = 0;
-    std::vector<bool> served_;
+    std::vector<bool> served_, requested_;
     uint32_t served_count_ = 0, repeats_ = 0;
     uint64_t bytes_ = 0;
     uint64_t start_ns_ = 0, last_print_ns_ = 0;
