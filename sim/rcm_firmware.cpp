@@ -141,12 +141,14 @@ bool FirmwareServer::take(const uint8_t *buf, size_t len, const uint8_t session_
     if (image_.empty()) return false;
     if (!start_ns_) start_ns_ = now_ns();
     uint16_t index = get_be16(buf + 36);
+    bool repeat = false;
     if (index < requested_.size()) {
-        if (requested_[index]) ++repeats_;
+        repeat = requested_[index];
         requested_[index] = true;
     }
+    if (repeat) ++repeats_;
     if (!stalled_) reply(buf, index, session_id);
-    progress(false);
+    progress(repeat);  // a repeat is always shown
     if (!done_ && count_ && served_count_ == count_) {
         done_ = true;
         summary();

@@ -135,6 +135,27 @@ TEST_F(Firmware, GoodImageIsFlashedByteForByteThenInitGetsSigterm) {
     EXPECT_NE(0, access(root_.host("/tmp/firmware.download").c_str(), F_OK));
 }
 
+TEST_F(Firmware, ShortAndOverlongRepliesAreDroppedAndAskedAgain) {
+    std::vector<uint8_t> img = write_image(20000);
+    start_agent();
+    server_.say("fault short 2");
+    server_.say("fault overlong 4");
+    server_.say("fault offset 6");  // right length, wrong bytes: only the CRC can tell
+    server_.say("firmware " + root_.host("/image.trx"));
+    ASSERT_TRUE(printed("/agent.err", "do_rcm_download_firmware fail"));
+    std::string err = read_file(root_.host("/agent.err"));
+    EXPECT_NE(std::string::npos, err.find("fragment 2 carries 1023 bytes, not 1024"));
+    EXPECT_NE(std::string::npos, err.find("beyond the datagram"));
+    EXPECT_NE(std::string::npos, err.find("Bad CRC\n"));
+    EXPECT_TRUE(printed("/server.out", "\"repeats\":2")) << "2 and 4 asked again";
+    EXPECT_EQ("old image", read_file(root_.host("/flash/linux")));
+
+    // The same image served cleanly afterwards is flashed.
+    server_.say("firmware " + root_.host("/image.trx"));
+    EXPECT_TRUE(init_terminated(60000)) << read_file(root_.host("/agent.err"));
+    EXPECT_EQ(std::string(img.begin(), img.end()), read_file(root_.host("/flash/linux")));
+}
+
 TEST_F(Firmware, FailingMtdReturnsToTheSession) {
     script("mtd", "echo \"mtd $*\" >> \"$ROUTER_ROOT/mtd.log\"\nexit 1");
     write_image(5000);
