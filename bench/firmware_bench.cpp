@@ -189,6 +189,9 @@ int main(int argc, char **argv) {
         }
         raw_mbs.push_back(image.size() / 1e6 / served_seconds(read_file(root.host("/server.out")), served++));
     }
+    for (size_t i = 0; i < agent_mbs.size(); ++i)
+        fprintf(stderr, "firmware_bench: run %zu: agent %.1f MB/s, raw %.1f MB/s\n", i, agent_mbs[i],
+                raw_mbs[i]);
     long peak_kib = status_kib(agent, "VmHWM:");
     stop_child(agent);
 

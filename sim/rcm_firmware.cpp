@@ -179,7 +179,7 @@ void FirmwareServer::summary() {
     double mbs = secs > 0 ? static_cast<double>(bytes_) / 1e6 / secs : 0;
     if (json_) {
         progress(true);
-        printf("{\"msg\":\"served\",\"count\":%u,\"bytes\":%llu,\"seconds\":%.2f,\"mbps\":%.2f,"
+        printf("{\"msg\":\"served\",\"count\":%u,\"bytes\":%llu,\"seconds\":%.4f,\"mbps\":%.2f,"
                "\"repeats\":%u}\n",
                count_, static_cast<unsigned long long>(bytes_), secs, mbs, repeats_);
     } else {
