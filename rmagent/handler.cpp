@@ -12,6 +12,7 @@
 #include "rmagent/protocol.h"
 #include "rmagent/trace.h"
 #include "rmagent/transport.h"
+#include "rmagent/upgrade.h"
 
 namespace {
 
@@ -93,7 +94,10 @@ int rcm_handler(fd_desc *desc) {
     switch (h.kind) {
         case 0:
         case 2:
-            if (h.oid == kOidConfig) {
+            if (h.oid == kOidUpgrade) {
+                rcm_debug("get upgradecmd ... \n");
+                rcm_upgradecmd_func(s);
+            } else if (h.oid == kOidConfig) {
                 rcm_debug("get config .... \n");
                 rcm_config_func(s);
             } else {

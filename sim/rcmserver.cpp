@@ -14,6 +14,12 @@
 //   sessionid HEX                   the session id given in answers (16 hex digits)
 //   short                           send a 35-byte datagram to the agent
 //   badmagic                        send a commit request carrying the agent's magic 0x006B
+//   firmware FILE [COUNT TOTAL]     serve FILE: the upgrade command (count and total from the
+//                                   file unless given), then a reply to every fragment request
+//   image FILE [COUNT TOTAL]        serve FILE to fragment requests, without a command
+//   fault KIND INDEX | fault KIND next N   misbehave for fragment INDEX once, or the next N
+//                                   replies: drop, dup, reorder, corrupt, short, offset, overlong
+//   stall on|off                    stop / resume answering fragment requests
 //   quit
 // Requests go to the address the agent last sent from.
 #include <arpa/inet.h>
@@ -29,6 +35,7 @@
 
 #include "common/bytes.h"
 #include "sim/rcm_decode.h"
+#include "sim/rcm_firmware.h"
 
 namespace {
 
@@ -48,6 +55,8 @@ struct Server {
 };
 
 Server g;
+FirmwareServer *g_fw;
+sockaddr_in g_fragment_to;
 
 void send_to_agent(const uint8_t *buf, size_t len, const char *what) {
     if (!g.have_agent) {
@@ -90,6 +99,9 @@ void take_datagram() {
     socklen_t alen = sizeof from;
     ssize_t n = recvfrom(g.sock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &alen);
     if (n < 0) return;
+    // Fragment replies go to whoever asked; requests still go to the agent.
+    g_fragment_to = from;
+    if (g_fw->take(buf, static_cast<size_t>(n), g.session_id)) return;
     g.agent = from;
     g.have_agent = true;
     rcm_print_datagram(buf, static_cast<size_t>(n), from, g.json);
@@ -152,6 +164,38 @@ bool command(char *line) {
     if (arg) *arg++ = '\0';
     const char *a = arg ? arg : "";
     if (!strcmp(line, "quit")) return false;
+    if (!strcmp(line, "firmware") || !strcmp(line, "image")) {
+        char path[4096] = "";
+        long count = -1, total = -1;
+        std::string why;
+        if (sscanf(a, "%4095s %ld %ld", path, &count, &total) < 1 ||
+            !g_fw->load(path, count, total, &why)) {
+            rcm_print_event("error", why.empty() ? "firmware FILE [COUNT TOTAL]" : why, g.json);
+            return true;
+        }
+        if (!strcmp(line, "image")) {
+            rcm_print_event("set", std::string("image ") + a, g.json);
+            return true;
+        }
+        std::vector<uint8_t> p = g_fw->command_payload();
+        uint8_t buf[44];
+        memcpy(buf + 36, p.data(), p.size());
+        send_to_agent(buf, request_header(buf, 0x0100, 0, 0x002B, p.size()), "upgrade");
+        return true;
+    }
+    if (!strcmp(line, "fault")) {
+        if (!g_fw->add_fault(a))
+            rcm_print_event("error", "fault drop|dup|reorder|corrupt|short|offset|overlong "
+                                     "INDEX|next N", g.json);
+        else
+            rcm_print_event("set", std::string("fault ") + a, g.json);
+        return true;
+    }
+    if (!strcmp(line, "stall")) {
+        g_fw->stall(strcmp(a, "off") != 0);
+        rcm_print_event("set", std::string("stall ") + a, g.json);
+        return true;
+    }
     if (!strcmp(line, "config")) {
         send_config(arg ? arg : const_cast<char *>(""));
     } else if (!strcmp(line, "commit")) {
@@ -224,6 +268,13 @@ int main(int argc, char **argv) {
                 return 2;
         }
     }
+    FirmwareServer fw(
+        [](const uint8_t *buf, size_t len) {
+            sendto(g.sock, buf, len, 0, reinterpret_cast<sockaddr *>(&g_fragment_to),
+                   sizeof g_fragment_to);
+        },
+        g.json);
+    g_fw = &fw;
     g.sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in local{};
     local.sin_family = AF_INET;

@@ -76,6 +76,14 @@ std::string program_path(const std::string &name) {
     return std::string(dir && *dir ? dir : ROUTER_BIN_DIR_DEFAULT) + "/" + name;
 }
 
+std::string program_command(const std::string &name) {
+    const char *emu = getenv("ROUTER_TEST_EMULATOR");
+    std::string line;
+    for (const std::string &w : split_words(emu ? emu : ROUTER_TEST_EMULATOR_DEFAULT))
+        line += "'" + w + "' ";
+    return line + "'" + program_path(name) + "'";
+}
+
 pid_t spawn_program(const std::string &name, const std::vector<std::string> &args,
                     const SpawnOptions &opts) {
     std::vector<std::string> argv;

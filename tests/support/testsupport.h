@@ -34,6 +34,10 @@ int unused_ipc_key();
 // Path of a program built by this project (ROUTER_BIN_DIR).
 std::string program_path(const std::string &name);
 
+// A shell command line that runs a project program as spawn_program does (through the
+// emulator on a cross build), for wrapper scripts put in a PATH directory.
+std::string program_command(const std::string &name);
+
 struct SpawnOptions {
     std::string stdout_path;       // empty: inherit
     std::string stderr_path;       // empty: inherit
