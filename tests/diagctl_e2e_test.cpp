@@ -209,14 +209,16 @@ TEST_F(Diagctl, StoreFileSurvivesACardRestart) {
 }
 
 TEST_F(Diagctl, InterruptShutsTheEngineDownAndLeaves) {
-    start_card({"answer prl-version silent"});
+    // An NV read waits 7 seconds for its answer: room for a loaded host to see the request
+    // reach the card and interrupt diagctl before the wait runs out on its own.
+    start_card({"answer nv-read silent"});
     SpawnOptions o;
     o.stdout_path = root_.host("/diagctl.out");
     o.stderr_path = root_.host("/diagctl.err");
-    pid_t pid = spawn_program("diagctl", {"-p", port_, "show", "prl-version"}, o);
+    pid_t pid = spawn_program("diagctl", {"-p", port_, "nv", "read", "10"}, o);
     // Wait until the request reaches the card (its answer never comes), then Ctrl-C.
     ASSERT_TRUE(wait_until(
-        [&] { return read_file(root_.host("/card.rx")).find("rx 4b320c00") != std::string::npos; },
+        [&] { return read_file(root_.host("/card.rx")).find("rx 260a00") != std::string::npos; },
         30000));
     kill(pid, SIGINT);
     int status = wait_child(pid, 30000);

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,12 +22,15 @@ constexpr int kExitNoEngine = 3;
 constexpr int kExitInterrupted = 130;
 
 sigset_t g_stop_signals;
+// Set by the watcher once a stop signal came: from then on the watcher alone ends the program.
+std::atomic<bool> g_stopping{false};
 
 // Ctrl-C (or SIGTERM) while the engine runs: shut it down, so the port gets its settings back,
 // and leave. Runs on its own thread: the engine's locks are no place for a signal handler.
 void *stop_on_signal(void *) {
     int sig = 0;
     if (sigwait(&g_stop_signals, &sig) != 0) return nullptr;
+    g_stopping = true;
     (void)ShutdownLoader();  // nothing more to do if it cannot: we leave either way
     _exit(kExitInterrupted);
 }
@@ -95,6 +99,11 @@ int main(int argc, char **argv) {
         return kExitNoEngine;
     }
     rc = command->run(ctx, cmd_argc, cmd_argv);
+    // Interrupted while the operation ran (it may have ended by its own time-out meanwhile):
+    // the watcher is shutting the engine down and leaves with 130; leaving here first would
+    // report the operation's status for an interrupted run.
+    while (g_stopping)
+        pause();
     (void)ShutdownLoader();  // the port is closed at exit regardless
     return rc;
 }
