@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/gpio_testing.h"
 #include "platform/router_root.h"
 
 namespace {
@@ -116,4 +117,8 @@ int gpio_bits_read(int fd, uint32_t *bits) {
 
 void gpio_bits_close(int fd) {
     if (fd >= 0) close(fd);
+}
+
+void gpio_testing_reset_inputs(void) {
+    input_reads = 0;
 }

@@ -4,12 +4,14 @@
 #include <cstdlib>
 
 #include "platform/flash.h"
+#include "platform/gpio_testing.h"
 #include "platform/nvram.h"
 #include "platform/nvram_testing.h"
 #include "qvt/qvt.h"
 
 void QvtStation::SetUp() {
     nvram_testing_forget();
+    gpio_testing_reset_inputs();
     env_.on_run = [this](const std::vector<std::string> &argv, const int *) {
         std::string line;
         for (const std::string &w : argv) line += (line.empty() ? "" : " ") + w;
