@@ -1,14 +1,19 @@
-// Edits of the backup store's image (rmagent/backup_store.h) whatever it holds. A failed edit
-// leaves the image as it was; a successful one changes the value of the first entry of that
-// name (bytes of 128 and above in an entry's name do not count) and nothing else in the list.
+// Edits of the backup store's image (common/backup_image.h) whatever it holds.
+// The agent's resizing edit: a failed edit leaves the image as it was; a successful one
+// changes the value of the first entry of that name (bytes of 128 and above in an entry's
+// name do not count) and nothing else in the list.
+// The factory tool's same-length edit: never changes the image's size, the header or any byte
+// outside the values of entries named exactly `name` (at most 1023 characters long, of the
+// new entry's length); a bad header changes nothing; every such entry ends up with `value`.
 //
 // Input: mode byte (bit 0: the target lays out the image: entries as pieces, then a padding
-// length), name piece, value piece, then the image (raw mode) or the entries.
+// length; bit 1: the same-length edit), name piece, value piece, then the image (raw mode) or
+// the entries.
 #include <cstring>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "rmagent/backup_store.h"
+#include "common/backup_image.h"
 
 namespace {
 
@@ -48,12 +53,46 @@ bool name_of(const std::string &entry, std::string *name) {
     return true;
 }
 
+// Checks backup_image_replace() against a plain reading of the list.
+void same_length_edit(FuzzBytes &image, const std::string &name, const std::string &value) {
+    FuzzBytes before = image;
+    int r = backup_image_replace(image.data(), image.size(), name.c_str(), value.c_str());
+    if (r < 0) {
+        FUZZ_CHECK(r == kBackupHeaderShort || r == kBackupHeaderBad);
+        FUZZ_CHECK(image == before);
+        FUZZ_CHECK(backup_image_check_header(before.data(), before.size()) == r);
+        return;
+    }
+    bool open = false;
+    std::vector<std::string> old_list = entries(before, &open), new_list = entries(image);
+    FUZZ_CHECK(old_list.size() == new_list.size());
+    std::string wanted = name + "=" + value;
+    int count = 0;
+    size_t pos = kEntriesStart;
+    for (size_t i = 0; i < old_list.size(); ++i) {
+        const std::string &e = old_list[i];
+        bool whole = !(open && i + 1 == old_list.size());
+        bool match = whole && !name.empty() && e.size() <= kBackupMaxEntry &&
+                     e.size() == wanted.size() && e.find('=') == name.size() &&
+                     e.compare(0, name.size(), name) == 0;
+        FUZZ_CHECK(new_list[i] == (match ? wanted : e));
+        count += match;
+        pos += e.size() + 1;
+    }
+    FUZZ_CHECK(r == count);
+    // Nothing after the list (the empty string and the padding) changes.
+    if (pos < image.size()) FUZZ_CHECK(fuzz_same(image.data() + pos, before.data() + pos,
+                                                 image.size() - pos));
+    FUZZ_CHECK(fuzz_same(image.data(), before.data(), kEntriesStart));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz_init();
     FuzzInput in(data, size);
-    bool built = in.u8() & 1;
+    uint8_t mode = in.u8();
+    bool built = mode & 1;
     std::string name = text_of(in.piece());
     std::string value = text_of(in.piece());
     FuzzBytes image;
@@ -71,6 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         image = in.rest();
     }
     FuzzBytes before = image;
+    if (mode & 2) {
+        same_length_edit(image, name, value);
+        return 0;
+    }
     int r = backup_image_set(image.data(), image.size(), name.c_str(), value.c_str());
     if (r != 0) {
         FUZZ_CHECK(r == -1 || r == -2);

@@ -160,6 +160,10 @@ write("backup", "grow", b"\x00" + piece(b"SN") + piece(b"B5678901") + img)
 write("backup", "shrink", b"\x00" + piece(b"mac") + piece(b"x") + img)
 write("backup", "built", b"\x01" + piece(b"gen") + piece(b"42") + b"\x02" + piece(b"gen=1") +
       piece(b"SN=A") + u16(4))
+write("backup", "same-length", b"\x02" + piece(b"SN") + piece(b"B5678") + img)
+twice = b"FLSH" + struct.pack("<I", 64) + bytes(12) + b"SN=ZD01\x00SNX=ZD01\x00SN=ZD02\x00\x00" + bytes(4)
+write("backup", "same-length-twice", b"\x02" + piece(b"SN") + piece(b"ZD09") + twice)
+write("backup", "bad-magic", b"\x02" + piece(b"SN") + piece(b"A") + b"FLSX" + img[4:])
 
 # at: mode, reads.
 write("at", "dial", b"\x00" + piece(b"AT\r") + piece(b"ATE0") + piece(b"V1\r\n") + piece(b"ATDT#777\r"))

@@ -22,8 +22,8 @@ constexpr Partition kImagePartitions[] = {{"linux", kTrxMaxLen}};
 
 int usage() {
     fprintf(stderr,
-            "usage: mtd upgrade_trx FILE PARTITION | mtd read PARTITION FILE | "
-            "mtd write_nvram FILE\n");
+            "usage: mtd upgrade_trx FILE PARTITION | mtd read FILE PARTITION | "
+            "mtd write_nvram FILE [PARTITION]\n");
     return 1;
 }
 
@@ -76,9 +76,9 @@ int mtd_command(int argc, char **argv) {
     if (!strcmp(cmd, "upgrade_trx") && argc == 4) {
         rc = mtd_upgrade_trx(argv[2], argv[3], &why);
     } else if (!strcmp(cmd, "read") && argc == 4) {
-        rc = flash_read_partition(argv[2], argv[3], &why);
-    } else if (!strcmp(cmd, "write_nvram") && argc == 3) {
-        rc = flash_write_partition(argv[2], "nvram", &why);
+        rc = flash_read_partition(argv[3], argv[2], &why);
+    } else if (!strcmp(cmd, "write_nvram") && (argc == 3 || argc == 4)) {
+        rc = flash_write_partition(argv[2], argc == 4 ? argv[3] : "nvram", &why);
     } else {
         return usage();
     }

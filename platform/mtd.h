@@ -4,8 +4,8 @@
 // the host's flash. Single-threaded (a command).
 //
 //   mtd upgrade_trx FILE PARTITION   a TRX image (magic, fits the partition) to the partition
-//   mtd read PARTITION FILE          a partition to a file
-//   mtd write_nvram FILE             a file to the partition "nvram"
+//   mtd read FILE PARTITION          a partition to a file (the factory tool's backup copy)
+//   mtd write_nvram FILE [PARTITION] a file to a partition ("nvram" when none is named)
 #pragma once
 
 #include <cstdint>

@@ -79,11 +79,16 @@ TEST_F(Mtd, ImageFillingThePartitionExactlyIsTaken) {
 }
 
 TEST_F(Mtd, ReadAndWriteNvramCopyPartitionsUnderTheRouterRoot) {
-    EXPECT_EQ(0, run({"mtd", "read", "linux", "/tmp/copy"}));
+    EXPECT_EQ(0, run({"mtd", "read", "/tmp/copy", "linux"}));
     EXPECT_EQ("old image", read_file(root_.host("/tmp/copy")));
     write_file(root_.host("/tmp/nv"), "nvram bytes");
     EXPECT_EQ(0, run({"mtd", "write_nvram", "/tmp/nv"}));
     EXPECT_EQ("nvram bytes", read_file(root_.host("/flash/nvram")));
+    write_file(root_.host("/tmp/bk"), "backup bytes");
+    EXPECT_EQ(0, run({"mtd", "write_nvram", "/tmp/bk", "backup"}));
+    EXPECT_EQ("backup bytes", read_file(root_.host("/flash/backup")));
+    EXPECT_EQ("nvram bytes", read_file(root_.host("/flash/nvram")));
+    EXPECT_EQ(1, run({"mtd", "read", "/tmp/copy", "absent"}));
 }
 
 TEST_F(Mtd, RefusesWithoutARouterRoot) {

@@ -3,11 +3,15 @@
 #include "rmagent/backup_store.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
 
+#include "platform/backup_edit.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -112,6 +116,32 @@ TEST_F(BackupStore, EditReachesThePartitionThroughTheFile) {
     std::string expected = image(std::string("a=1\0vzw_reconnect_interval=120\0ab=2\0", 36), 7);
     expected[4] = image(kEntries, 8)[4];
     EXPECT_EQ(expected, flash);
+}
+
+// Whether another open file description gets the edit lock right now.
+bool lock_free(const testsupport::TempRouterRoot &root) {
+    int fd = open(root.host(kBackupLockPath).c_str(), O_RDWR | O_CREAT, 0600);
+    bool got = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0) close(fd);
+    return got;
+}
+
+TEST_F(BackupStore, EditLockIsHeldFromInitToCommit) {
+    testsupport::write_file(root_.host("/flash/backup"), image(kEntries, 8));
+    ASSERT_EQ(0, backup_nvram_init());
+    EXPECT_FALSE(lock_free(root_));
+    backup_nvram_fini();
+    EXPECT_FALSE(lock_free(root_));
+    EXPECT_EQ(0, backup_nvram_commit());
+    EXPECT_TRUE(lock_free(root_));
+}
+
+TEST_F(BackupStore, FailedCopyOutOfFlashNeverUsesALeftoverWorkingFile) {
+    // No partition: the copy fails; qvt's leftover working copy must not be mapped.
+    testsupport::write_file(root_.host("/tmp/nvram.backup"), image(kEntries, 8));
+    EXPECT_EQ(-1, backup_nvram_init());
+    EXPECT_EQ(-1, nvram_backup_fd);
+    EXPECT_TRUE(lock_free(root_));
 }
 
 TEST_F(BackupStore, MissingPartitionFailsTheOpen) {

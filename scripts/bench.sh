@@ -27,6 +27,7 @@ build-bench/bin/diag_nv_bench 2000
 build-bench/bin/statpipe_bench 2000
 build-bench/bin/small_tools_idle_bench 10
 build-bench/bin/firmware_bench 5
+build-bench/bin/backup_edit_bench 200
 row "modemd binary, native, stripped" "$(stat -c %s build-bench/bin/modemd) bytes" ""
 # Every product program as the board carries it: stripped size and the shared libraries it
 # needs (libstdc++ must not be among them).
