@@ -65,6 +65,27 @@ void rescan_stored() {
 
 }  // namespace
 
+int wms_take_log_packet(const uint8_t *r, size_t len, uint8_t *message_out, size_t capacity,
+                        size_t *length_out) {
+    if (!r || len < 8 || r[0] != kLogCommand || get_le16(r + 6) != kDiagCapturedLogCode)
+        return kWmsBadLogPacket;
+    uint16_t l = get_le16(r + 2);
+    // L counts the log header: below 12, or a message running past the packet, is no message.
+    if (l < kLogLengthBase || kLogHeader + (l - kLogLengthBase) > len) return kWmsBadLogPacket;
+    *length_out = l - kLogLengthBase;
+    if (capacity < *length_out) return kDiagNoRoom;
+    std::memcpy(message_out, r + kLogHeader, *length_out);
+    return kDiagOk;
+}
+
+int wms_take_list_count(const uint8_t *r, size_t len, uint8_t *count_out) {
+    if (!r || len < 8) return kDiagMismatch;
+    uint32_t count = get_le32(r + 4);
+    if (count > 255 || len < kListFirstEntry + kWmsListEntrySize * count) return kDiagMismatch;
+    *count_out = static_cast<uint8_t>(count);
+    return kDiagOk;
+}
+
 uint8_t wms_diag_transaction_id() {
     return g_txn.load();
 }
@@ -123,9 +144,10 @@ int WMSDiag_GetMsgList(uint8_t *txn_out, uint8_t **list_out, uint8_t *count_out)
     DiagResponse response;
     int status = diag_subsys_transact(request, 12, kWait, 8, &response);
     if (status != kDiagOk) return status;
-    uint32_t count = get_le32(response.data() + 4);
-    if (count > 255 || response.size() < kListFirstEntry + kWmsListEntrySize * count)
-        return kDiagMismatch;
+    uint8_t n = 0;
+    status = wms_take_list_count(response.data(), response.size(), &n);
+    if (status != kDiagOk) return status;
+    uint32_t count = n;
     if (count) {
         uint8_t *list = static_cast<uint8_t *>(malloc(kWmsListEntrySize * count));
         if (!list) return kNoMemory;
@@ -174,21 +196,8 @@ int WMSDiag_ReadMsg(uint8_t *txn_out, uint32_t index, uint8_t *message_out, size
         DiagResponse log;
         status = diag_wait_response(kLogCommand, log.data_out(), log.size_out(),
                                     kDiagCapturedLogCode, kLogWait);
-        if (status == kDiagOk) {
-            const uint8_t *r = log.data();
-            uint16_t l = log.size() >= 4 ? get_le16(r + 2) : 0;
-            if (log.size() < 8 || r[0] != kLogCommand || get_le16(r + 6) != kDiagCapturedLogCode ||
-                l < kLogLengthBase ||
-                kLogHeader + (l - kLogLengthBase) > log.size()) {
-                status = kWmsBadLogPacket;
-            } else {
-                *length_out = l - kLogLengthBase;
-                if (capacity < *length_out)
-                    status = kDiagNoRoom;
-                else
-                    std::memcpy(message_out, r + kLogHeader, *length_out);
-            }
-        }
+        if (status == kDiagOk)
+            status = wms_take_log_packet(log.data(), log.size(), message_out, capacity, length_out);
     }
     // Off on every path: left on, later 0x1160 packets would queue into other transactions.
     diag_set_log_capture(false);

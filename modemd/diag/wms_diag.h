@@ -49,6 +49,14 @@ inline constexpr int kWmsBadLogPacket = 46;  // the read's log packet is not wha
 [[nodiscard]] int WMSDiag_ReadMsg(uint8_t *txn_out, uint32_t index, uint8_t *message_out,
                                   size_t capacity, size_t *length_out);
 
+// The checks of the card's answers on their own (r[0..len) is the whole packet):
+// the read's log packet: 46 unless it is 0x10 with code 0x1160, L >= 12 and L - 12 message bytes
+// within the packet; 13 when they exceed capacity (*length_out set either way on 0 and 13).
+[[nodiscard]] int wms_take_log_packet(const uint8_t *r, size_t len, uint8_t *message_out,
+                                      size_t capacity, size_t *length_out);
+// The list answer's count: 11 when it is above 255 or the answer does not hold its entries.
+[[nodiscard]] int wms_take_list_count(const uint8_t *r, size_t len, uint8_t *count_out);
+
 // The last transaction id used (tests set it to see the counter wrap).
 uint8_t wms_diag_transaction_id();
 void wms_diag_set_transaction_id(uint8_t id);

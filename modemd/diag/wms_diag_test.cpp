@@ -136,8 +136,10 @@ TEST_F(Sms, ReadTakesTheLogPacket) {
     start({"sms-add 2 0000021002040702986555448d00080548656c6c6f"});
     uint8_t txn = 0, msg[300];
     size_t len = 0;
+    wms_diag_set_transaction_id(0x20);
     ASSERT_EQ(0, WMSDiag_ReadMsg(&txn, 2, msg, sizeof msg, &len));
-    EXPECT_NE(0, txn);
+    EXPECT_EQ(0x21, txn);
+    EXPECT_EQ("rx 4b0e04002100000006000000" "02000000", last_sent());
     ASSERT_EQ(21u, len);
     wms_tl_message m;
     size_t size;
@@ -174,6 +176,30 @@ TEST_F(Sms, ReadWithoutLogPacketTimesOutAndCapturesNoMore) {
     clock.join();
     EXPECT_EQ(0u, len);
     EXPECT_FALSE(diag_log_capture());
+}
+
+TEST(SmsAnswers, LogPacketAndListBounds) {
+    uint8_t log[20] = {0x10, 0, 16, 0, 16, 0, 0x60, 0x11};
+    uint8_t msg[8];
+    size_t len = 99;
+    ASSERT_EQ(0, wms_take_log_packet(log, 20, msg, sizeof msg, &len));
+    EXPECT_EQ(4u, len);
+    EXPECT_EQ(kDiagNoRoom, wms_take_log_packet(log, 20, msg, 3, &len));
+    EXPECT_EQ(kWmsBadLogPacket, wms_take_log_packet(log, 19, msg, sizeof msg, &len));  // past
+    log[2] = 11;  // L below the header's 12
+    EXPECT_EQ(kWmsBadLogPacket, wms_take_log_packet(log, 20, msg, sizeof msg, &len));
+    log[2] = 12;
+    ASSERT_EQ(0, wms_take_log_packet(log, 20, msg, sizeof msg, &len));
+    EXPECT_EQ(0u, len);
+    log[7] = 0x12;  // another log code
+    EXPECT_EQ(kWmsBadLogPacket, wms_take_log_packet(log, 20, msg, sizeof msg, &len));
+    uint8_t list[40] = {0x4B, 0x0E, 3, 0, 2};
+    uint8_t count = 0;
+    EXPECT_EQ(kDiagMismatch, wms_take_list_count(list, 39, &count));
+    ASSERT_EQ(0, wms_take_list_count(list, 40, &count));
+    EXPECT_EQ(2, count);
+    list[5] = 1;  // 258 entries
+    EXPECT_EQ(kDiagMismatch, wms_take_list_count(list, 40, &count));
 }
 
 TEST_F(Events, TwoEventsInOneReport) {
