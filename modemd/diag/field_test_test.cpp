@@ -29,6 +29,11 @@ size_t tables() {
     return g_tables.size();
 }
 
+// Declared after a FakeEnv: switches reporting off before the fake clock goes away.
+struct FieldTestOff {
+    ~FieldTestOff() { (void)EnableFieldTesting(0); }
+};
+
 class FieldTest : public CardEngine {
   protected:
     void SetUp() override {
@@ -60,6 +65,7 @@ TEST_F(FieldTest, OnTwiceThenOffTwice) {
 TEST_F(FieldTest, OffWakesTheThreadWithoutWaitingOutItsSecond) {
     start();
     FakeEnv env;
+    FieldTestOff off;
     ASSERT_EQ(0, EnableFieldTesting(1));
     ASSERT_TRUE(env.wait_for_cond_waiter(60000));
     unsigned long before = env.now_ms();
@@ -72,6 +78,7 @@ TEST_F(FieldTest, OneTableASecondWithTheCardsValues) {
     start({"nv 178 00363139353535313233343536", "nv 20 00 5b01 6a02", "nv 259 00 2b10 0000 1600",
            "nv 423 08080404", "record ta-graph a6f0e2", "record-field snapshot 42 1 3"});
     FakeEnv env;
+    FieldTestOff off;
     ASSERT_EQ(0, EnableFieldTesting(1));
     ASSERT_TRUE(env.wait_for_cond_waiter(60000));
     env.advance(1000);

@@ -66,6 +66,11 @@ using Events = Async;
 using Activation = Async;
 using LogMask = Async;
 
+// Declared after a FakeEnv: ends a monitor still running before the fake clock goes away.
+struct MonitorStopper {
+    ~MonitorStopper() { diag_activation_stop(); }
+};
+
 void parse(const std::vector<uint8_t> &body) {
     diag_event_report_parse(body.data(), body.size());
 }
@@ -272,6 +277,7 @@ TEST_F(Activation, CarrierOneDialsAndTheCardDecides) {
 TEST_F(Activation, CarrierOneEndsWhenTheCallDrops) {
     start({"activation-cm 0"});
     FakeEnv env;
+    MonitorStopper stopper;
     ASSERT_EQ(0, ActivateDevice("*228"));
     ASSERT_TRUE(env.wait_for_cond_waiter(60000));
     env.advance(4000);  // the pass: the CM word says no call, and no success came
@@ -286,6 +292,7 @@ TEST_F(Activation, CarrierTwoRetriesUntilDone) {
     start({"devinfo SIMULATED CARD FW 1.0.0 S-CARRIER",
            "activation-script 20:2562=05 40:2562=05 60:2562=05 80:2562=02"});
     FakeEnv env;
+    MonitorStopper stopper;
     ASSERT_EQ(0, ActivateDevice(nullptr));
     EXPECT_EQ("rx 4b320d0002", last_sent());
     ASSERT_TRUE(eventually([] { return events().size() >= 4; }));
@@ -301,6 +308,7 @@ TEST_F(Activation, CarrierTwoRetriesUntilDone) {
 TEST_F(Activation, ThirdCmFailureGivesUp) {
     start({"answer cm-state error 0x13"});
     FakeEnv env;
+    MonitorStopper stopper;
     ASSERT_EQ(0, ActivateDevice("#777"));
     for (unsigned pass = 1; pass <= 3; ++pass) {
         // The origination's wait, then each pass: the monitor's wait and the CM transaction's
