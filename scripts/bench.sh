@@ -24,6 +24,7 @@ build-bench/bin/sierra_rssi_bench 3000
 build-bench/bin/diag_decode_bench 32
 build-bench/bin/diag_roundtrip_bench 2000
 build-bench/bin/diag_nv_bench 2000
+build-bench/bin/diag_async_bench 50
 build-bench/bin/statpipe_bench 2000
 build-bench/bin/small_tools_idle_bench 10
 build-bench/bin/firmware_bench 5

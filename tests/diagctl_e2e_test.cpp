@@ -228,3 +228,81 @@ TEST_F(Diagctl, InterruptShutsTheEngineDownAndLeaves) {
 }
 
 }  // namespace
+
+TEST_F(Diagctl, TlCodecWithoutAPort) {
+    port_ = "/nonexistent/port";  // never opened
+    RunResult r = diagctl({"-j", "tl", "encode", "--to", "6195551234", "--bearer", "0102030405"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    EXPECT_EQ("{\"hex\": \"0000021002040702986555448d0008050102030405\", \"length\": 21}\n", r.out);
+    r = diagctl({"-j", "tl", "encode", "--from", "123", "--ascii", "--number-type", "2",
+                 "--number-plan", "1", "--subaddress", "a1b2"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    EXPECT_EQ("{\"hex\": \"000002100202069081989919800304002a1b20\", \"length\": 19}\n", r.out);
+    r = diagctl({"-j", "tl", "decode", "02070239" "23"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    EXPECT_NE(std::string::npos,
+              r.out.find("\"cause\": {\"reply_seq\": 14, \"error_class\": 1, \"cause_code\": 35}"))
+        << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("\"address\": {\"digit_mode\": 0")) << r.out;
+    EXPECT_EQ(2, diagctl({"tl", "encode", "--type", "1", "--to", "1"}).exit_code());
+    EXPECT_EQ(2, diagctl({"tl", "encode", "--to", "12a"}).exit_code());
+    EXPECT_EQ(2, diagctl({"tl", "decode", "0g"}).exit_code());
+    r = diagctl({"-j", "tl", "decode", "00"});
+    EXPECT_EQ(1, r.exit_code());
+    EXPECT_EQ("{\"error\": \"tl decode\", \"status\": 8}\n", r.out);
+}
+
+TEST_F(Diagctl, SmsWriteListReadDelete) {
+    start_card({"sms-add 7 0000021002"});
+    RunResult r = diagctl({"-j", "sms", "write", "6195551234", "48656c6c6f"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    EXPECT_NE(std::string::npos,
+              r.out.find("\"tl\": \"0000021002040702986555448d00080548656c6c6f\"}")) << r.out;
+    r = diagctl({"-j", "sms", "list"});
+    EXPECT_EQ("{\"count\": 2, \"indices\": [7, 8]}\n", r.out);
+    r = diagctl({"-j", "sms", "read", "8"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("\"length\": 21, \"data\": \"0000")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("\"number\": \"6195551234\"")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("\"bearer\": \"48656c6c6f\"")) << r.out;
+    // No such message: the card's nonzero byte 4 is a failure here.
+    EXPECT_EQ(1, diagctl({"sms", "read", "3"}).exit_code());
+    EXPECT_EQ(0, diagctl({"sms", "tag", "8", "read"}).exit_code());
+    EXPECT_EQ(0, diagctl({"sms", "delete", "7"}).exit_code());
+    EXPECT_EQ("{\"count\": 1, \"indices\": [8]}\n", diagctl({"-j", "sms", "list"}).out);
+    EXPECT_EQ(0, diagctl({"sms", "delete", "all"}).exit_code());
+    EXPECT_EQ("{\"count\": 0, \"indices\": []}\n", diagctl({"-j", "sms", "list"}).out);
+    EXPECT_EQ(2, diagctl({"sms", "tag", "8", "maybe"}).exit_code());
+}
+
+TEST_F(Diagctl, ActivationFollowsTheCardsScript) {
+    start_card({"activation-script 100:2560:01 300:2560:0e"});
+    RunResult r = diagctl({"-j", "activation", "start", "*22899", "-t", "60"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    EXPECT_EQ(
+        "{\"event\": 6, \"code\": 0, \"value\": 0}\n{\"event\": 6, \"code\": 11, \"value\": 0}\n"
+        "{\"activated\": true}\n",
+        r.out);
+    stop_card();
+    start_card({"activation-script 100:2560:0f"});
+    r = diagctl({"-j", "activation", "start", "*22899"});
+    EXPECT_EQ(1, r.exit_code());
+    EXPECT_NE(std::string::npos, r.out.find("{\"activated\": false}")) << r.out;
+    EXPECT_EQ(1, diagctl({"activation", "start", "*2a"}).exit_code());  // refused with 8
+}
+
+TEST_F(Diagctl, EventsLogAndFieldTest) {
+    start_card({"nv 178 00 36 31 39 35 35 35 31 32 33 34"});
+    RunResult r = diagctl({"-j", "log", "on", "0x1160"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    EXPECT_EQ("{\"log_code\": 4448}\n", r.out);
+    EXPECT_EQ(1, diagctl({"log", "on", "0x2001"}).exit_code());
+    r = diagctl({"-j", "fieldtest"});
+    EXPECT_EQ(0, r.exit_code()) << r.err;
+    EXPECT_EQ(0u, r.out.find("{\"fieldtest\": [{\"label\": \"Warranty Date\", \"value\": \"-\"}"))
+        << r.out;
+    EXPECT_NE(std::string::npos,
+              r.out.find("{\"label\": \"Directory Number\", \"value\": \"6195551234\"}"));
+    EXPECT_EQ(2, diagctl({"fieldtest", "-c", "0"}).exit_code());
+    EXPECT_EQ(2, diagctl({"events", "-t"}).exit_code());
+}

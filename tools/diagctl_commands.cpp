@@ -14,6 +14,9 @@ const DiagctlCommand kCommands[] = {
     {"show", diagctl_show, true}, {"network", diagctl_network, true}, {"mode", diagctl_mode, true},
     {"nv", diagctl_nv, true},     {"nam", diagctl_nam, true},         {"item", diagctl_item, true},
     {"spc", diagctl_spc, true},   {"lock", diagctl_lock, true},       {"prl", diagctl_prl, true},
+    {"sms", diagctl_sms, true},   {"tl", diagctl_tl, false},
+    {"activation", diagctl_activation, true}, {"events", diagctl_events, true},
+    {"log", diagctl_log, true},   {"fieldtest", diagctl_fieldtest, true},
     {"help", help, false},
 };
 
@@ -52,6 +55,16 @@ void diagctl_help(FILE *f) {
         "  spc CODE                     six digits\n"
         "  lock set on|off CODE         lock change CODE   (four characters)\n"
         "  prl write FILE [-n NAM]\n"
+        "  sms list | read INDEX | tag INDEX read|unread | delete INDEX|all\n"
+        "  sms write NUMBER BEARERHEX [--reply]\n"
+        "  tl encode [--type 0] [--teleservice N] [--category N] --to|--from NUMBER\n"
+        "            [--ascii --number-type N --number-plan N] [--subaddress HEX\n"
+        "            [--subaddress-type N] [--odd]] [--reply] [--bearer HEX]   (no port)\n"
+        "  tl decode HEX                (no port)\n"
+        "  activation start [DIAL] [-t SECONDS] | iota OP | oma OP | oma-config | ctl\n"
+        "  events [-t SECONDS]          event reports until SECONDS or Ctrl-C\n"
+        "  log on|off CODE|all\n"
+        "  fieldtest [-c COUNT]         COUNT field-test tables (default 1)\n"
         "  help\n"
         "exit status: 0 done, 1 failed or refused, 2 usage, 3 the engine did not start\n",
         f);

@@ -128,8 +128,20 @@ const char *diagctl_status_name(int status) {
             return "nv refused";
         case 32:
             return "bad mode";
+        case 37:
+            return "already on";
+        case 38:
+            return "already off";
         case 40:
             return "not supported";
+        case 41:
+            return "no carrier";
+        case 44:
+            return "no memory";
+        case 45:
+            return "no messages";
+        case 46:
+            return "bad log packet";
         case 100:
             return "port not found";
         case 101:

@@ -37,6 +37,10 @@ void diag_set_log_capture(bool on) {
     g_log_capture = on;
 }
 
+bool diag_log_capture() {
+    return g_log_capture;
+}
+
 void diag_dispatch_frame(const uint8_t *packet, size_t len) {
     if (len == 0) return;  // a frame of only the check bytes carries nothing
     if (diag_trace) diag_trace_dump("DIAG RSP", packet, len);

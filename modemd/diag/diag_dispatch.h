@@ -24,6 +24,7 @@ void diag_set_event_report_parser(diag_event_report_parser_t parser);
 
 // Log capture: while on, log packets with code 0x1160 are stored as responses.
 void diag_set_log_capture(bool on);
+bool diag_log_capture();
 
 void diag_dispatch_frame(const uint8_t *packet, size_t len);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "modemd/diag/diag_activation.h"
 #include "modemd/diag/diag_device_info.h"
 #include "modemd/diag/diag_engine.h"
 #include "modemd/diag/diag_events.h"
@@ -67,6 +68,7 @@ int start_locked(const char *port_path) {
     diag_reader_join();  // the reader of an earlier start has been told to stop
     g_diag.packets.init();
     g_bSendInProcess = 0;
+    diag_activation_init();  // event reports are parsed from the first one on
 
     if (pthread_mutex_lock(&g_diag.send_mutex) != 0) return kLoaderOpenFailed;
     int status = open_port_and_reader(port_path);

@@ -11,6 +11,7 @@ constexpr uint8_t kSubsys = 0x4B;
 constexpr uint8_t kGpsSubsys = 0x0D;
 constexpr uint8_t kCmSubsys = 0x0F;
 constexpr uint8_t kHdrSubsys = 0x05;
+constexpr uint8_t kWmsSubsys = 0x0E;
 constexpr uint8_t kBadCommand = 0x13;
 constexpr int kSplitPauseMs = 30;  // long enough for the reader to take the halves apart
 
@@ -110,6 +111,10 @@ CardTarget plain_target(uint8_t command) {
             return kTargetTaGraph;
         case 0x55:
             return kTargetFer;
+        case 0x35:
+            return kTargetOrigination;
+        case 0x73:
+            return kTargetLogConfig;
         default:
             return kTargetOther;
     }
@@ -131,6 +136,10 @@ CardTarget vendor_target(uint16_t command) {
             return kTargetPrlVersion;
         case 31:
             return kTargetRssi;
+        case 13:
+            return kTargetIota;
+        case 38:
+            return kTargetOma;
         default:
             return kTargetOther;
     }
@@ -171,10 +180,21 @@ bool is_vendor_target(CardTarget t) {
         case kTargetLock:
         case kTargetPrlVersion:
         case kTargetRssi:
+        case kTargetIota:
+        case kTargetOma:
             return true;
         default:
             return false;
     }
+}
+
+// The answer's writes, then the packets that follow it (each framed, at its delay after it).
+std::vector<CardWrite> with_followers(std::vector<CardWrite> writes,
+                                      const std::vector<std::pair<int, std::vector<uint8_t>>> &after,
+                                      int base_ms) {
+    for (const auto &f : after)
+        writes.push_back({card_frame(f.second.data(), f.second.size()), base_ms + f.first});
+    return writes;
 }
 
 }  // namespace
@@ -185,6 +205,7 @@ CardTarget card_classify(const uint8_t *request, size_t len) {
     if (len < 4) return kTargetOther;
     uint16_t command = get_le16(request + 2);
     if (request[1] == kCmSubsys) return command == 0 ? kTargetCmState : kTargetOther;
+    if (request[1] == kWmsSubsys) return kTargetWms;
     if (request[1] == kHdrSubsys) return command == 8 ? kTargetHdrState : kTargetOther;
     if (request[1] == kGpsSubsys) {
         switch (command) {
@@ -203,7 +224,22 @@ CardTarget card_classify(const uint8_t *request, size_t len) {
     return vendor_target(command);
 }
 
-std::vector<uint8_t> card_answer(CardConfig &c, const uint8_t *request, size_t len) {
+namespace {
+
+// The activation script and CM word after the answer that starts an activation.
+void start_activation(CardConfig &c, std::vector<std::pair<int, std::vector<uint8_t>>> *after) {
+    if (c.async.activation_sets_cm) {
+        std::vector<uint8_t> &cm = c.records.bytes["cm-state"];
+        if (cm.size() >= 4) put_le32(cm.data(), c.async.activation_cm);
+    }
+    for (const auto &item : c.async.activation_script)
+        after->push_back(item);
+}
+
+}  // namespace
+
+std::vector<uint8_t> card_answer(CardConfig &c, const uint8_t *request, size_t len,
+                                 std::vector<std::pair<int, std::vector<uint8_t>>> *after) {
     CardTarget target = card_classify(request, len);
     if (is_vendor_target(target) && request[1] != c.vendor_id())
         return error_response(kBadCommand, request, len);
@@ -227,6 +263,30 @@ std::vector<uint8_t> card_answer(CardConfig &c, const uint8_t *request, size_t l
             return card_build_id_answer(c.records);
         case kTargetMode:
             return card_mode_answer(c.records, request, len);
+        case kTargetWms:
+            return card_wms_answer(c.async, request, len, after);
+        case kTargetLogConfig:
+            return card_log_config_answer(c.async, request, len);
+        case kTargetOrigination: {
+            start_activation(c, after);
+            return std::vector<uint8_t>(request, request + len);
+        }
+        case kTargetIota: {
+            std::vector<uint8_t> p = subsys_answer(request, 256);
+            for (size_t i = 0; i < 256; ++i)
+                p[4 + i] = static_cast<uint8_t>(i);
+            if (len > 4) p[4] = request[4];  // the operation echoed
+            start_activation(c, after);
+            return p;
+        }
+        case kTargetOma: {
+            std::vector<uint8_t> p = subsys_answer(request, 5);
+            if (len > 4) p[4] = request[4];
+            p[5] = 0x4F;
+            p[6] = 0x4D;
+            p[7] = 0x41;
+            return p;
+        }
         default:
             break;
     }
@@ -253,9 +313,10 @@ std::vector<uint8_t> card_answer(CardConfig &c, const uint8_t *request, size_t l
 
 std::vector<CardWrite> card_plan(CardConfig &c, const uint8_t *request, size_t len) {
     const CardBehaviour &b = c.behaviour[card_classify(request, len)];
+    std::vector<std::pair<int, std::vector<uint8_t>>> after;
     std::vector<uint8_t> packet = b.mode == CardBehaviour::kError
                                       ? error_response(b.error_code, request, len)
-                                      : card_answer(c, request, len);
+                                      : card_answer(c, request, len, &after);
     if (b.mode == CardBehaviour::kTruncate && packet.size() > b.amount) packet.resize(b.amount);
     std::vector<uint8_t> frame = card_frame(packet.data(), packet.size());
     switch (b.mode) {
@@ -279,8 +340,8 @@ std::vector<CardWrite> card_plan(CardConfig &c, const uint8_t *request, size_t l
                      kSplitPauseMs}};
         }
         case CardBehaviour::kDelay:
-            return {{frame, b.delay_ms}};
+            return with_followers({{frame, b.delay_ms}}, after, b.delay_ms);
         default:
-            return {{frame, 0}};
+            return with_followers({{frame, 0}}, after, 0);
     }
 }

@@ -15,7 +15,8 @@ constexpr const char *kTargetNames[kTargetCount] = {
     "gps-position", "nv-read", "nv-write",        "spc",       "lock",     "prl",
     "mode",         "status",  "status-snapshot", "snapshot",  "cm-state", "hdr-state",
     "rssi",         "eri",     "build-id",        "ta-graph",  "fer",      "network-time",
-    "prl-version",  "other",
+    "prl-version",  "sms",     "origination",     "iota",      "oma",      "log-config",
+    "other",
 };
 
 bool fail(std::string *error, const std::string &why) {
@@ -229,6 +230,15 @@ bool card_control(CardConfig &config, const std::string &line, CardAction *actio
         if (card_items_control(config.items, word, rest, &known, error)) return true;
         if (known) return false;
         if (card_records_control(config.records, word, rest, &known, error)) return true;
+        if (known) return false;
+        std::vector<uint8_t> report;
+        if (card_async_control(config.async, word, rest, &known, error, &report)) {
+            if (!report.empty()) {
+                action->kind = CardAction::kSendBytes;
+                action->bytes = card_frame(report.data(), report.size());
+            }
+            return true;
+        }
         if (known) return false;
         return fail(error, "unknown command \"" + word + "\"");
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/diagcard/card_async.h"
 #include "sim/diagcard/card_items.h"
 
 // The kinds of request the card tells apart.
@@ -37,6 +38,11 @@ enum CardTarget {
     kTargetFer,             // 0x55
     kTargetNetworkTime,     // 0x4B vendor 9
     kTargetPrlVersion,      // 0x4B vendor 12
+    kTargetWms,             // 0x4B 0x0E: the message store
+    kTargetOrigination,     // 0x35 call origination
+    kTargetIota,            // 0x4B vendor 13
+    kTargetOma,             // 0x4B vendor 38
+    kTargetLogConfig,       // 0x73
     kTargetOther,           // anything else (answered "bad command")
     kTargetCount
 };
@@ -78,6 +84,7 @@ struct CardConfig {
     CardBehaviour behaviour[kTargetCount];
     CardItems items;      // NV store, SPC, lock, PRL (card_items.h)
     CardRecords records;  // status records (card_items.h)
+    CardAsync async;      // message store, activation, event reports, log mask
 
     CardConfig();
     // The vendor subsystem id this card answers to: 0xFA for models 0xAC and 0xEE, else 0x32.
