@@ -28,14 +28,16 @@ std::string make_image() {
     char line[80];
     for (int i = 0; i < 2000; ++i) {
         if (i == 1000) entries += std::string("SN=ZD0300000001", 15) + '\0';
-        snprintf(line, sizeof line, "setting_%04d=value-%04d-%s", i, i, "abcdefghijklmnopqrstuvwxyz");
+        snprintf(line, sizeof line, "setting_%04d=value-%04d-%s", i, i,
+                 "abcdefghijklmnopqrstuvwxyz");
         entries += line;
         entries += '\0';
     }
     entries += '\0';
     std::string img("FLSH", 4);
     uint32_t len = static_cast<uint32_t>(20 + entries.size());
-    for (int i = 0; i < 4; ++i) img += static_cast<char>(len >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        img += static_cast<char>(len >> (8 * i));
     img += std::string(12, '\0') + entries;
     img.resize(131072, '\0');
     return img;
@@ -57,7 +59,8 @@ int byte_reader_set(const char *path, const char *name, const char *value) {
         size_t n = 0;
         char c;
         ssize_t r;
-        while ((r = read(fd, &c, 1)) == 1 && c != '\0' && n < sizeof entry - 1) entry[n++] = c;
+        while ((r = read(fd, &c, 1)) == 1 && c != '\0' && n < sizeof entry - 1)
+            entry[n++] = c;
         if (n == 0) break;
         entry[n] = '\0';
         const char *eq = strchr(entry, '=');

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "bench/diag_card_bench.h"
 #include "modemd/diag/diag_activation.h"
 #include "modemd/diag/diag_loader.h"
 #include "modemd/diag/field_test.h"
@@ -59,10 +60,10 @@ int codec_rate() {
 int event_parser_rate() {
     // A report of 2560, 2562, 2565 and 298 events, repeated to 4 KB.
     std::vector<uint8_t> body = {0, 0};
-    const uint8_t events[] = {0x00, 0xAA, 0, 0, 0x4D,                        // 2560 v=0x4D
-                              0x02, 0xEA, 0, 0, 1, 9,                        // 2562 v=9
-                              0x05, 0xEA, 0, 0, 3, 0, 0, 1,                  // 2565
-                              0x2A, 0x81, 0, 0};                             // 298
+    const uint8_t events[] = {0x00, 0xAA, 0, 0, 0x4D,           // 2560 v=0x4D
+                              0x02, 0xEA, 0, 0, 1,    9,        // 2562 v=9
+                              0x05, 0xEA, 0, 0, 3,    0, 0, 1,  // 2565
+                              0x2A, 0x81, 0, 0};                // 298
     while (body.size() + sizeof events < 4096)
         body.insert(body.end(), events, events + sizeof events);
     body[0] = static_cast<uint8_t>(body.size() - 2);
@@ -80,35 +81,19 @@ int event_parser_rate() {
 
 int field_test_pass(int passes) {
     TempRouterRoot root;
-    std::string path_file = root.host("/card.path");
-    SpawnOptions o;
-    o.stdout_path = "/dev/null";
-    pid_t card = spawn_program("diagcard", {"-o", path_file, "-e", "nv 178 00363139353535313233"}, o);
-    if (!wait_until([&] { return !read_file(path_file).empty(); }, 10000)) {
-        fprintf(stderr, "diagcard did not start\n");
-        stop_child(card);
-        return 1;
-    }
-    std::string port = read_file(path_file);
-    port.pop_back();
-    diag_start_record start{};
-    start.record_version = 1;
-    std::strncpy(start.port_path, port.c_str(), sizeof start.port_path - 1);
+    pid_t card = bench_start_diag_card(root, "nv 178 00363139353535313233");
+    if (card < 0) return 1;
     std::vector<uint64_t> ns;
-    if (Startup(&start) != 0) {
-        fprintf(stderr, "engine did not start on %s\n", port.c_str());
-    } else {
-        static field_test_text labels[kFieldTestRows], values[kFieldTestRows];
-        InitFieldTestEntries(labels, values);
-        diag_field_test_data data{kFieldTestRows, labels, values};
-        diag_event record{1, kDiagEventFieldTest, 0, 0, 0, &data};
-        for (int i = -3; i < passes; ++i) {
-            uint64_t t0 = bench_now_ns();
-            FillInFieldTestData(&record);
-            if (i >= 0) ns.push_back(bench_now_ns() - t0);
-        }
-        (void)ShutdownLoader();
+    static field_test_text labels[kFieldTestRows], values[kFieldTestRows];
+    InitFieldTestEntries(labels, values);
+    diag_field_test_data data{kFieldTestRows, labels, values};
+    diag_event record{1, kDiagEventFieldTest, 0, 0, 0, &data};
+    for (int i = -3; i < passes; ++i) {
+        uint64_t t0 = bench_now_ns();
+        FillInFieldTestData(&record);
+        if (i >= 0) ns.push_back(bench_now_ns() - t0);
     }
+    (void)ShutdownLoader();
     stop_child(card);
     LatencySummary s = summarize(ns);
     char text[64];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "bench/diag_card_bench.h"
 #include "modemd/diag/diag_loader.h"
 #include "modemd/diag/nam_items.h"
 #include "modemd/diag/nam_min_code.h"
@@ -20,35 +21,19 @@ namespace {
 
 int nv_round_trip(int count) {
     TempRouterRoot root;
-    std::string path_file = root.host("/card.path");
-    SpawnOptions o;
-    o.stdout_path = "/dev/null";
-    pid_t card = spawn_program("diagcard", {"-o", path_file, "-e", "nv 10 00 01 00"}, o);
-    if (!wait_until([&] { return !read_file(path_file).empty(); }, 10000)) {
-        fprintf(stderr, "diagcard did not start\n");
-        stop_child(card);
-        return 1;
-    }
-    std::string port = read_file(path_file);
-    port.pop_back();
-    diag_start_record start{};
-    start.record_version = 1;
-    std::strncpy(start.port_path, port.c_str(), sizeof start.port_path - 1);
+    pid_t card = bench_start_diag_card(root, "nv 10 00 01 00");
+    if (card < 0) return 1;
     std::vector<uint64_t> ns;
-    if (Startup(&start) != 0) {
-        fprintf(stderr, "engine did not start on %s\n", port.c_str());
-    } else {
-        uint16_t mode = 0;
-        for (int i = -100; i < count; ++i) {  // the first 100 warm up
-            uint64_t t0 = bench_now_ns();
-            if (nam_pref_mode_get(0, &mode, nullptr) != 0) {
-                fprintf(stderr, "item read failed\n");
-                break;
-            }
-            if (i >= 0) ns.push_back(bench_now_ns() - t0);
+    uint16_t mode = 0;
+    for (int i = -100; i < count; ++i) {  // the first 100 warm up
+        uint64_t t0 = bench_now_ns();
+        if (nam_pref_mode_get(0, &mode, nullptr) != 0) {
+            fprintf(stderr, "item read failed\n");
+            break;
         }
-        (void)ShutdownLoader();
+        if (i >= 0) ns.push_back(bench_now_ns() - t0);
     }
+    (void)ShutdownLoader();
     stop_child(card);
     LatencySummary s = summarize(ns);
     char text[64];

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "bench/diag_card_bench.h"
 #include "modemd/diag/diag_loader.h"
 #include "modemd/diag/gps.h"
 #include "tests/support/testsupport.h"
@@ -19,35 +20,19 @@ using namespace testsupport;
 int main(int argc, char **argv) {
     int count = argc > 1 ? atoi(argv[1]) : 2000;
     TempRouterRoot root;
-    std::string path_file = root.host("/card.path");
-    SpawnOptions o;
-    o.stdout_path = "/dev/null";
-    pid_t card = spawn_program("diagcard", {"-o", path_file, "-e", "position lat=8388608"}, o);
-    if (!wait_until([&] { return !read_file(path_file).empty(); }, 10000)) {
-        fprintf(stderr, "diagcard did not start\n");
-        stop_child(card);
-        return 1;
-    }
-    std::string port = read_file(path_file);
-    port.pop_back();
-    diag_start_record start{};
-    start.record_version = 1;
-    std::strncpy(start.port_path, port.c_str(), sizeof start.port_path - 1);
+    pid_t card = bench_start_diag_card(root, "position lat=8388608");
+    if (card < 0) return 1;
     std::vector<uint64_t> ns;
-    if (Startup(&start) != 0) {
-        fprintf(stderr, "engine did not start on %s\n", port.c_str());
-    } else {
-        gps_raw_position raw;
-        for (int i = -100; i < count; ++i) {  // the first 100 warm up
-            uint64_t t0 = bench_now_ns();
-            if (DiagGPSGetLastKnownPosition(&raw) != 0) {
-                fprintf(stderr, "request failed\n");
-                break;
-            }
-            if (i >= 0) ns.push_back(bench_now_ns() - t0);
+    gps_raw_position raw;
+    for (int i = -100; i < count; ++i) {  // the first 100 warm up
+        uint64_t t0 = bench_now_ns();
+        if (DiagGPSGetLastKnownPosition(&raw) != 0) {
+            fprintf(stderr, "request failed\n");
+            break;
         }
-        (void)ShutdownLoader();
+        if (i >= 0) ns.push_back(bench_now_ns() - t0);
     }
+    (void)ShutdownLoader();
     stop_child(card);
     LatencySummary s = summarize(ns);
     char text[64];

@@ -96,7 +96,8 @@ bool raw_download(int port, uint32_t count, const std::string &file) {
         put_be16(b + 36, static_cast<uint16_t>(index));
         if (send(sock, b, sizeof b, 0) < 0) exit(1);
     };
-    for (; next < 32 && next < count; ++next) request(next);
+    for (; next < 32 && next < count; ++next)
+        request(next);
     uint8_t buf[8192];
     while (done < count) {
         pollfd p{sock, POLLIN, 0};
@@ -140,7 +141,8 @@ int main(int argc, char **argv) {
 
     TrxBuild b;
     std::vector<uint8_t> payload(7864320 - 28);
-    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 31 + (i >> 12));
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<uint8_t>(i * 31 + (i >> 12));
     b.payloads.push_back(payload);
     std::vector<uint8_t> image = trx_build(b);
     std::string image_path = root.host("/image.trx");
@@ -150,21 +152,29 @@ int main(int argc, char **argv) {
     int key = unused_ipc_key();
     Peer ring, server;
     ring.start("syslogring", {"-k", std::to_string(key), "-s", "4096"}, root.host("/ring.out"));
-    server.start("rcmserver", {"-j", "-p", "0", "-o", root.host("/port")}, root.host("/server.out"));
-    if (!wait_until([&] { return !read_file(root.host("/port")).empty() &&
-                                 read_file(root.host("/ring.out")).find("ready") == 0; },
-                    30000))
+    server.start("rcmserver", {"-j", "-p", "0", "-o", root.host("/port")},
+                 root.host("/server.out"));
+    if (!wait_until(
+            [&] {
+                return !read_file(root.host("/port")).empty() &&
+                       read_file(root.host("/ring.out")).find("ready") == 0;
+            },
+            30000))
         return 1;
     int port = std::stoi(read_file(root.host("/port")));
     SpawnOptions o;
     o.env = {"RMAGENT_PORT=0", "RMAGENT_ADDR=127.0.0.1",
-             "RMAGENT_SERVER_PORT=" + std::to_string(port), "RMAGENT_SYSLOG_KEY=" + std::to_string(key)};
+             "RMAGENT_SERVER_PORT=" + std::to_string(port),
+             "RMAGENT_SYSLOG_KEY=" + std::to_string(key)};
     o.path_prefix = root.host("/bin");
     o.stderr_path = root.host("/agent.err");
     pid_t agent = spawn_program("rmagent", {"-s", "127.0.0.1", "-m", "bench"}, o);
-    if (!wait_until([&] { return read_file(root.host("/server.out")).find("wl0_sta_maxunit") !=
-                                 std::string::npos; },
-                    30000))
+    if (!wait_until(
+            [&] {
+                return read_file(root.host("/server.out")).find("wl0_sta_maxunit") !=
+                       std::string::npos;
+            },
+            30000))
         return 1;
     usleep(200000);
     long idle_kib = status_kib(agent, "VmRSS:");
@@ -174,24 +184,31 @@ int main(int argc, char **argv) {
     int served = 0;
     for (int run = 0; run < runs; ++run) {
         server.say("firmware " + image_path);
-        if (!wait_until([&] { return served_seconds(read_file(root.host("/server.out")), served) >= 0; }, 120000) ||
-            !wait_until([&] { return read_file(root.host("/mtd.log")).size() == 2u * (run + 1); }, 60000)) {
+        if (!wait_until(
+                [&] { return served_seconds(read_file(root.host("/server.out")), served) >= 0; },
+                120000) ||
+            !wait_until([&] { return read_file(root.host("/mtd.log")).size() == 2u * (run + 1); },
+                        60000)) {
             fprintf(stderr, "firmware_bench: the agent's download did not end\n");
             return 1;
         }
-        agent_mbs.push_back(image.size() / 1e6 / served_seconds(read_file(root.host("/server.out")), served++));
+        agent_mbs.push_back(image.size() / 1e6 /
+                            served_seconds(read_file(root.host("/server.out")), served++));
         server.say("image " + image_path);  // loaded again, no command: counts start afresh
         usleep(100000);
         if (!raw_download(port, count, root.host("/raw.out")) ||
-            !wait_until([&] { return served_seconds(read_file(root.host("/server.out")), served) >= 0; }, 30000)) {
+            !wait_until(
+                [&] { return served_seconds(read_file(root.host("/server.out")), served) >= 0; },
+                30000)) {
             fprintf(stderr, "firmware_bench: the raw loop did not end\n");
             return 1;
         }
-        raw_mbs.push_back(image.size() / 1e6 / served_seconds(read_file(root.host("/server.out")), served++));
+        raw_mbs.push_back(image.size() / 1e6 /
+                          served_seconds(read_file(root.host("/server.out")), served++));
     }
     for (size_t i = 0; i < agent_mbs.size(); ++i)
-        fprintf(stderr, "firmware_bench: run %zu: agent %.1f MB/s, raw %.1f MB/s\n", i, agent_mbs[i],
-                raw_mbs[i]);
+        fprintf(stderr, "firmware_bench: run %zu: agent %.1f MB/s, raw %.1f MB/s\n", i,
+                agent_mbs[i], raw_mbs[i]);
     long peak_kib = status_kib(agent, "VmHWM:");
     stop_child(agent);
 
@@ -201,7 +218,8 @@ int main(int argc, char **argv) {
     uint32_t table[256];
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
         table[i] = c;
     }
     volatile uint32_t sink = 0;
@@ -210,7 +228,8 @@ int main(int argc, char **argv) {
         if (rcm_check_image(fd, static_cast<uint32_t>(image.size())) != 0) return 1;
         uint64_t t1 = bench_now_ns();
         uint32_t crc = 0xFFFFFFFFu;
-        for (size_t i = 12; i < image.size(); ++i) crc = (crc >> 8) ^ table[(crc ^ image[i]) & 0xFF];
+        for (size_t i = 12; i < image.size(); ++i)
+            crc = (crc >> 8) ^ table[(crc ^ image[i]) & 0xFF];
         uint64_t t2 = bench_now_ns();
         sink = sink + crc;
         check_mbs.push_back(image.size() / 1e3 / ((t1 - t0) / 1e6));

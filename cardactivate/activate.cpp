@@ -54,7 +54,9 @@ void say(const char *fmt, ...) {
     fflush(stdout);
 }
 
-void store(char *dst, size_t cap, const char *text) { snprintf(dst, cap, "%s", text); }
+void store(char *dst, size_t cap, const char *text) {
+    snprintf(dst, cap, "%s", text);
+}
 
 int send_command(const CardCommand &c) {
     ssize_t w = write(g_card.fd, c.bytes, c.len);
@@ -163,8 +165,8 @@ int follow_progress(unsigned long deadline) {
             say("Activate successful\n");
             return 0;
         }
-        const char *text = state >= 1 && state < kActivated ? kStateText[state - 1]
-                                                             : "Unknown Payload";
+        const char *text =
+            state >= 1 && state < kActivated ? kStateText[state - 1] : "Unknown Payload";
         store(activationRsp, sizeof activationRsp, text);
         say("%s\n", text);
     }
@@ -206,7 +208,8 @@ void loginfo(const char *fmt, ...) {
 }
 
 int cardActivate(void) {
-    unsigned long deadline = env_now_ms() + 1000ul * static_cast<unsigned>(cardactivate_time_limit());
+    unsigned long deadline =
+        env_now_ms() + 1000ul * static_cast<unsigned>(cardactivate_time_limit());
     int result = 1;
     RouterPath dev(kDevice);
     g_card.fd = dev.ok() ? open(dev.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;

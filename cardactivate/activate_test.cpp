@@ -40,16 +40,17 @@ Bytes framed(const Bytes &data) {
     return out;
 }
 
-Bytes command(const CardCommand &c) { return Bytes(c.bytes, c.bytes + c.len); }
+Bytes command(const CardCommand &c) {
+    return Bytes(c.bytes, c.bytes + c.len);
+}
 
 const Bytes kHelloReply = {0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00,
                            0x00, 0x00, 0x00, 0x01, 0x21, 0x01, 0x01, 0x00};
 const Bytes kPrlReply = {0x00, 0x00, 0x00, 0x00, 0x2D, 0x00, 0x00, 0x04,
                          0x0A, 0x00, 0x00, 0x09, 0x00, 0x00, 0x07};
-const Bytes kQueryReply = {0x00, 0x00, 0x00, 0x00, 0x50, 0x00, 0x00, 0x05,
-                           0x0A, 0x00, 0x00, 0x01, 0x00};
-const Bytes kKeepAlive = {0x00, 0x0C, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
-                          0x00, 0x00, 0x00, 0x03};
+const Bytes kQueryReply = {0x00, 0x00, 0x00, 0x00, 0x50, 0x00, 0x00,
+                           0x05, 0x0A, 0x00, 0x00, 0x01, 0x00};
+const Bytes kKeepAlive = {0x00, 0x0C, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03};
 
 class Activation : public ::testing::Test {
   protected:
@@ -62,7 +63,8 @@ class Activation : public ::testing::Test {
     // The card's answers up to the start of activation, then `more`, all in the pty at once.
     void card_says(const Bytes &more) {
         Bytes all;
-        for (const Bytes &d : {Bytes{0x4B, 0x00, 0x10, 0x04}, kHelloReply, kPrlReply, kQueryReply}) {
+        for (const Bytes &d :
+             {Bytes{0x4B, 0x00, 0x10, 0x04}, kHelloReply, kPrlReply, kQueryReply}) {
             Bytes f = framed(d);
             all.insert(all.end(), f.begin(), f.end());
         }
@@ -144,8 +146,8 @@ TEST_F(Activation, SilenceAfterTheStartEndsAtTheTimeLimitSetByTheEnvironment) {
 }
 
 TEST(ActivationLimit, OnlyASensibleNumberReplacesTwoMinutes) {
-    const char *cases[][2] = {{"5", "5"}, {"86400", "86400"}, {"0", "120"}, {"-3", "120"},
-                              {"12x", "120"}, {"", "120"}, {"86401", "120"}};
+    const char *cases[][2] = {{"5", "5"},     {"86400", "86400"}, {"0", "120"},    {"-3", "120"},
+                              {"12x", "120"}, {"", "120"},        {"86401", "120"}};
     for (auto &c : cases) {
         setenv("CARDACTIVATE_TIME_LIMIT", c[0], 1);
         EXPECT_EQ(cardactivate_time_limit(), atoi(c[1])) << c[0];

@@ -37,11 +37,17 @@ Bytes report(uint8_t state) {
     return {0x00, 0x00, 0x00, 0x00, 0x50, 0x00, 0x00, 0x05, 0x0A, 0x00, 0x00, 0x01, state};
 }
 
-Bytes frame_bytes(const CardFrame *f) { return f ? Bytes(f->data, f->data + f->len) : Bytes{}; }
+Bytes frame_bytes(const CardFrame *f) {
+    return f ? Bytes(f->data, f->data + f->len) : Bytes{};
+}
 
 TEST(CardFrames, EachFixedFrameCarriesItsOwnCheckValueAndFlag) {
-    const CardCommand *all[] = {&command_startup,  &command_hello,         &commandGetPRLVersion,
-                                &commandActivtionQuery, &commandActivtion, &commandKeepAlive,
+    const CardCommand *all[] = {&command_startup,
+                                &command_hello,
+                                &commandGetPRLVersion,
+                                &commandActivtionQuery,
+                                &commandActivtion,
+                                &commandKeepAlive,
                                 &commandBye};
     for (const CardCommand *c : all) {
         size_t body = c == &command_startup ? c->len - 1 : c->len;  // startup: a 00 after

@@ -21,19 +21,22 @@ using cardsim::Family;
 using namespace testsupport;
 
 const char kStartup[] = "4b001004c9f97e00";
-const char kHello[] = "0000010000000004000000000121" "1b0100ed1d7e";
+const char kHello[] =
+    "0000010000000004000000000121"
+    "1b0100ed1d7e";
 const char kGetPrl[] = "000000002d0000040a0000098c007e";
 const char kQuery[] = "00000000500000050a00000100eb977e";
 const char kActivate[] = "00000000500000050a0000010162867e";
 const char kKeepAlive[] = "00000100000000040000000372537e";
 const char kBye[] = "00000100000000040000000101";
-const char kByeFramed[] = "000001000000000400000001018782" "7e";
+const char kByeFramed[] =
+    "000001000000000400000001018782"
+    "7e";
 
 const char kHandshake[] = "sending startup command\nsending hello command\n";
 const char kReport[] = "channel = 10 ,msg_type = 1 \n";
 // The card answers each bye once: of the two answers awaited after the first, one never comes.
-const char kByes[] =
-    "\n\n\n\n#########send bye\n###Timed out, do nothing \nsend  bye again\n";
+const char kByes[] = "\n\n\n\n#########send bye\n###Timed out, do nothing \nsend  bye again\n";
 
 std::string states_out(const std::vector<const char *> &texts) {
     std::string s;
@@ -138,7 +141,8 @@ TEST_F(CardActivate, KeepAlivesAreAnsweredNotPrinted) {
     ASSERT_TRUE(card_->wait_log("otasp 1", 1, 30000));
     say("keepalive");
     ASSERT_TRUE(card_->wait_log("echo", 1, 30000));
-    say("frame 00000000500000050a0000010" "9");
+    say("frame 00000000500000050a0000010"
+        "9");
     EXPECT_EQ(finish(), 0);
     EXPECT_EQ(out(), std::string(kHandshake) + states_out({"ACTIVATING"}) + kReport +
                          "Activate successful\n" + kByes);

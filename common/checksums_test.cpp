@@ -64,7 +64,8 @@ TEST(Crc32, ChainsAcrossBlocksWithoutComplement) {
 // bit-at-a-time oracle.
 TEST(Crc32, EightByteStepsAgreeWithABitwiseOracleAtEveryAlignment) {
     uint8_t data[80];
-    for (size_t i = 0; i < sizeof data; ++i) data[i] = static_cast<uint8_t>(i * 37 + 11);
+    for (size_t i = 0; i < sizeof data; ++i)
+        data[i] = static_cast<uint8_t>(i * 37 + 11);
     for (size_t start = 0; start < 8; ++start) {
         for (size_t len = 0; len + start <= sizeof data; ++len) {
             uint32_t expected = 0x12345678u;

@@ -31,10 +31,17 @@ TEST(GpsRecord, AltitudeIsTruncatedTowardZeroAndNonsenseSaysNothing) {
         double metres;
         int32_t field;
     } const kCases[] = {
-        {545.4, 545},         {-12.9, -12},          {0.99, 0},
-        {2147483647.0, 2147483647}, {-2147483648.0, INT32_MIN}, {2147483648.0, 0},
-        {-2147483649.0, 0},   {1e12, 0},             {NAN, 0},
-        {INFINITY, 0},        {-INFINITY, 0},
+        {545.4, 545},
+        {-12.9, -12},
+        {0.99, 0},
+        {2147483647.0, 2147483647},
+        {-2147483648.0, INT32_MIN},
+        {2147483648.0, 0},
+        {-2147483649.0, 0},
+        {1e12, 0},
+        {NAN, 0},
+        {INFINITY, 0},
+        {-INFINITY, 0},
     };
     for (const auto &c : kCases)
         EXPECT_EQ(c.field, gps_record_altitude(c.metres)) << c.metres;

@@ -10,8 +10,8 @@ TEST(IpcKey, TakesDecimalAndHexWithinThePositiveRange) {
     struct {
         const char *text;
         int key;
-    } const kGood[] = {{"23232", 23232},          {"0x414E4547", 0x414E4547}, {"0X1f", 0x1F},
-                       {"0123", 123},             {"2147483647", 0x7FFFFFFF}, {"0x7fffffff", 0x7FFFFFFF},
+    } const kGood[] = {{"23232", 23232}, {"0x414E4547", 0x414E4547}, {"0X1f", 0x1F},
+                       {"0123", 123},    {"2147483647", 0x7FFFFFFF}, {"0x7fffffff", 0x7FFFFFFF},
                        {"1", 1}};
     for (const auto &c : kGood) {
         int key = -5;

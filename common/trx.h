@@ -16,7 +16,7 @@
 
 inline constexpr size_t kTrxHeaderLen = 28;
 inline constexpr uint32_t kTrxMagic = 0x30524448;  // "HDR0" read little-endian
-inline constexpr uint32_t kTrxMaxLen = 7864320;     // the "linux" partition (0x780000)
+inline constexpr uint32_t kTrxMaxLen = 7864320;    // the "linux" partition (0x780000)
 inline constexpr uint32_t kTrxCrcStart = 0xFFFFFFFFu;
 inline constexpr size_t kTrxCrcFrom = 12;  // the CRC covers the image from this byte
 

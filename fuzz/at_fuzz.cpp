@@ -22,7 +22,8 @@ std::string take_replies(int card) {
     std::string all;
     char buf[512];
     ssize_t n;
-    while ((n = recv(card, buf, sizeof buf, MSG_DONTWAIT)) > 0) all.append(buf, static_cast<size_t>(n));
+    while ((n = recv(card, buf, sizeof buf, MSG_DONTWAIT)) > 0)
+        all.append(buf, static_cast<size_t>(n));
     return all;
 }
 
@@ -59,9 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         FuzzBytes piece = in.piece();
         std::string want;
         if (commands) {
-            std::string line = "\x01" "AT";  // the control byte empties what came before
+            std::string line =
+                "\x01"
+                "AT";  // the control byte empties what came before
             for (uint8_t c : piece)
-                if (c >= 0x20 && c < 0x7F && line.size() < 1990) line.push_back(static_cast<char>(c));
+                if (c >= 0x20 && c < 0x7F && line.size() < 1990)
+                    line.push_back(static_cast<char>(c));
             line.push_back('\r');
             piece.assign(line.begin(), line.end());
             want = strncasecmp(line.c_str() + 1, "atd", 3) == 0 ? "CONNECT" : "OK";

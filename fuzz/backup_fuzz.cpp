@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz/fuzz_support.h"
 #include "common/backup_image.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -34,7 +34,8 @@ std::vector<std::string> entries(const FuzzBytes &image, bool *open = nullptr) {
     if (open) *open = false;
     while (pos < image.size() && image[pos] != 0) {
         size_t end = pos;
-        while (end < image.size() && image[end] != 0) ++end;
+        while (end < image.size() && image[end] != 0)
+            ++end;
         list.emplace_back(reinterpret_cast<const char *>(image.data() + pos), end - pos);
         if (open) *open = end == image.size();
         pos = end + 1;
@@ -81,8 +82,8 @@ void same_length_edit(FuzzBytes &image, const std::string &name, const std::stri
     }
     FUZZ_CHECK(r == count);
     // Nothing after the list (the empty string and the padding) changes.
-    if (pos < image.size()) FUZZ_CHECK(fuzz_same(image.data() + pos, before.data() + pos,
-                                                 image.size() - pos));
+    if (pos < image.size())
+        FUZZ_CHECK(fuzz_same(image.data() + pos, before.data() + pos, image.size() - pos));
     FUZZ_CHECK(fuzz_same(image.data(), before.data(), kEntriesStart));
 }
 
@@ -135,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     FUZZ_CHECK(done);
     FUZZ_CHECK(entries(image) == want);
-    FUZZ_CHECK(fuzz_same(image.data(), before.data(), kEntriesStart < image.size() ? kEntriesStart
-                                                                                    : image.size()));
+    FUZZ_CHECK(fuzz_same(image.data(), before.data(),
+                         kEntriesStart < image.size() ? kEntriesStart : image.size()));
     return 0;
 }

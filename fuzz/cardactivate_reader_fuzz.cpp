@@ -1,7 +1,7 @@
 // The activation tool's frame reader (cardactivate/card_reader.h) on any bytes from the card,
-// in two reads split where the first byte says (the rest is the card's bytes). Properties: frames come out within their
-// bounds; each framed again and read by a fresh reader gives itself back; the fields answer
-// only for frames long enough. Links cardactivate_core and common.
+// in two reads split where the first byte says (the rest is the card's bytes). Properties: frames
+// come out within their bounds; each framed again and read by a fresh reader gives itself back; the
+// fields answer only for frames long enough. Links cardactivate_core and common.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -141,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         answer = in.rest();
     }
     int flags = 0;
-    for (uint8_t b : answer) flags += b == 0x7E;
+    for (uint8_t b : answer)
+        flags += b == 0x7E;
     if (flags > kMaxFlags) return 0;  // more packets than the list keeps: not this target's case
     // The card's closing word: a flag ends whatever came before, then an error answer that
     // echoes a command no request uses.
@@ -165,8 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             uint8_t out[kDiagVersionPayloadSize];
             int s = Diag_Get_Software_Version(out);
             FUZZ_CHECK(transaction_status(s));
-            if (s == kDiagOk)
-                FUZZ_CHECK(carried(frames, head, 1, 55, 1, out, sizeof out));
+            if (s == kDiagOk) FUZZ_CHECK(carried(frames, head, 1, 55, 1, out, sizeof out));
             break;
         }
         case 1: {

@@ -39,7 +39,8 @@ Frames decode(const FuzzBytes &stream, const std::vector<size_t> &steps) {
         at += n;
     }
     int counted = 0;
-    for (const auto &f : frames) counted += f.second;
+    for (const auto &f : frames)
+        counted += f.second;
     FUZZ_CHECK(good == counted);
     return frames;
 }
@@ -51,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FuzzInput in(data, size);
     bool built = in.u8() & 1;
     std::vector<size_t> steps;
-    for (int k = in.u8() % 8; k > 0; --k) steps.push_back(static_cast<size_t>(in.u8()) + 1);
+    for (int k = in.u8() % 8; k > 0; --k)
+        steps.push_back(static_cast<size_t>(in.u8()) + 1);
     if (!built) {
         FuzzBytes stream = in.rest();
         FUZZ_CHECK(decode(stream, {}) == decode(stream, steps));

@@ -20,9 +20,9 @@ using FuzzBytes = std::vector<uint8_t>;
 void fuzz_init();
 
 // Aborts with the file, line and condition when `cond` is false.
-#define FUZZ_CHECK(cond)                                                  \
-    do {                                                                  \
-        if (!(cond)) fuzz_check_failed(__FILE__, __LINE__, #cond);        \
+#define FUZZ_CHECK(cond)                                           \
+    do {                                                           \
+        if (!(cond)) fuzz_check_failed(__FILE__, __LINE__, #cond); \
     } while (0)
 [[noreturn]] void fuzz_check_failed(const char *file, int line, const char *cond);
 

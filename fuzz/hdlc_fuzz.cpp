@@ -52,7 +52,8 @@ FuzzBytes encode(const FuzzBytes &frame, bool address_control) {
 // two bytes.
 FuzzBytes repeated(const FuzzBytes &pattern, size_t len) {
     FuzzBytes out(len, 0);
-    for (size_t i = 0; !pattern.empty() && i < len; ++i) out[i] = pattern[i % pattern.size()];
+    for (size_t i = 0; !pattern.empty() && i < len; ++i)
+        out[i] = pattern[i % pattern.size()];
     return out;
 }
 

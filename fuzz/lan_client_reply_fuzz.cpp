@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const uint8_t request[12] = {0x12, 0x34, 0x56, 0x78, 0, 3, 0, 1, 0, 0, 0, 12};
     uint32_t result = 0;
     bool resp_ok = lan_parse_deskmgr_response(data, size, request, &result, &why);
-    bool expect = size == 16 && memcmp(data, request, 7) == 0 && data[7] == 2 &&
-                  get_be32(data + 8) == 16;
+    bool expect =
+        size == 16 && memcmp(data, request, 7) == 0 && data[7] == 2 && get_be32(data + 8) == 16;
     if (resp_ok != expect) abort();
     if (resp_ok && result != get_be32(data + 12)) abort();
     return 0;

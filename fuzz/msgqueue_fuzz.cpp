@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     uint32_t len = msgcmd_len(msg);
     if (!has_handler) {
         FUZZ_CHECK(result == kResultNoHandler);
-    } else if (len_in < kMsgcmdLenBase || len_in - kMsgcmdLenBase > static_cast<uint32_t>(g_received)) {
+    } else if (len_in < kMsgcmdLenBase ||
+               len_in - kMsgcmdLenBase > static_cast<uint32_t>(g_received)) {
         FUZZ_CHECK(result == kResultFailed);
     } else {
         FUZZ_CHECK(result == kResultOk || result == kResultFailed);

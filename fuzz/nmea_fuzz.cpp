@@ -22,7 +22,8 @@ void check_position(const std::string &field, int deg_digits) {
     size_t dot = static_cast<size_t>(deg_digits) + 2;
     if (field.size() > dot && field[dot] == '.') {
         size_t end = dot + 1;
-        while (end < field.size() && field[end] >= '0' && field[end] <= '9') ++end;
+        while (end < field.size() && field[end] >= '0' && field[end] <= '9')
+            ++end;
         if (end - dot - 1 < 9) {
             std::string longer = field.substr(0, end) + "0" + field.substr(end);
             double again = -1.0;
@@ -49,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!stores) FUZZ_CHECK(memcmp(&info, &before, sizeof info) == 0);
     if (memcmp(info.time, before.time, sizeof info.time) != 0) {
         const char *end = static_cast<const char *>(memchr(info.time, 0, sizeof info.time));
-        for (const char *p = end; p && p < info.time + sizeof info.time; ++p) FUZZ_CHECK(*p == 0);
+        for (const char *p = end; p && p < info.time + sizeof info.time; ++p)
+            FUZZ_CHECK(*p == 0);
     }
 
     // Every comma field, as a latitude and as a longitude.

@@ -121,7 +121,8 @@ void check_batch(const FuzzBytes &d) {
     std::map<std::string, std::string> last;
     for (size_t i = 0; i < len;) {
         size_t n = 0;
-        while (i + n < len && text[i + n] != 0) ++n;
+        while (i + n < len && text[i + n] != 0)
+            ++n;
         std::string entry(reinterpret_cast<const char *>(text + i), n);
         size_t eq = entry.find('=');
         if (eq != std::string::npos) last[entry.substr(0, eq)] = entry.substr(eq + 1);
@@ -140,7 +141,8 @@ void check_sent(int server, const FuzzBytes &request) {
     static uint8_t buf[65536];
     ssize_t n;
     while ((n = recv(server, buf, sizeof buf, MSG_DONTWAIT)) > 0) {
-        FUZZ_CHECK(static_cast<size_t>(n) >= kRcmHeaderLen && static_cast<size_t>(n) <= kRcmBufSize);
+        FUZZ_CHECK(static_cast<size_t>(n) >= kRcmHeaderLen &&
+                   static_cast<size_t>(n) <= kRcmBufSize);
         FUZZ_CHECK(be16(buf + 32) == kAgentMagic);
         FUZZ_CHECK(kRcmHeaderLen + be16(buf + 34) <= static_cast<size_t>(n));
         if (be16(buf + 30) == kKindAck) {
@@ -157,7 +159,8 @@ FuzzBytes built(FuzzInput &in, uint32_t seq) {
     kind &= 0x8003;
     FuzzBytes payload = in.bytes(in.u16() % 1500);
     FuzzBytes d(kRcmHeaderLen, 0);
-    for (int i = 0; i < 8; ++i) d[i] = static_cast<uint8_t>(0xA0 + i);
+    for (int i = 0; i < 8; ++i)
+        d[i] = static_cast<uint8_t>(0xA0 + i);
     d[24] = static_cast<uint8_t>(seq >> 24);
     d[25] = static_cast<uint8_t>(seq >> 16);
     d[26] = static_cast<uint8_t>(seq >> 8);
@@ -182,8 +185,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     rcm_session *s = w.s;
     // Whatever an earlier input left waiting on either side is dropped.
     static uint8_t junk[65536];
-    while (recv(s->sock, junk, sizeof junk, MSG_DONTWAIT) > 0) {}
-    while (recv(w.server, junk, sizeof junk, MSG_DONTWAIT) > 0) {}
+    while (recv(s->sock, junk, sizeof junk, MSG_DONTWAIT) > 0) {
+    }
+    while (recv(w.server, junk, sizeof junk, MSG_DONTWAIT) > 0) {
+    }
 
     FuzzInput in(data, size);
     uint8_t mode = in.u8();

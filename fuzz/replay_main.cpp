@@ -24,7 +24,8 @@ bool read_file(const std::string &path, std::vector<uint8_t> *out) {
     if (!f) return false;
     uint8_t buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + n);
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        out->insert(out->end(), buf, buf + n);
     bool ok = !ferror(f);
     fclose(f);
     return ok;
@@ -41,7 +42,8 @@ int main(int argc, char **argv) {
             return 1;
         }
         std::vector<std::string> names;
-        while (dirent *e = readdir(dir)) names.emplace_back(e->d_name);
+        while (dirent *e = readdir(dir))
+            names.emplace_back(e->d_name);
         closedir(dir);
         std::sort(names.begin(), names.end());
         for (const std::string &name : names) {

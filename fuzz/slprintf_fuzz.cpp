@@ -5,9 +5,9 @@
 //
 // Input: directive (u8), buffer size (u16, mod 400), width (i16), precision (i16), then
 // pieces: literal before, literal after, the string argument.
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -71,12 +71,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FuzzBytes arg_bytes = in.piece();
     // The string argument sits in a zero-filled area, so that a dump of `prec` bytes stays in it.
     std::vector<char> arg(kArgRoom + 1, 0);
-    for (size_t i = 0; i < arg_bytes.size(); ++i) arg[i] = static_cast<char>(arg_bytes[i]);
+    for (size_t i = 0; i < arg_bytes.size(); ++i)
+        arg[i] = static_cast<char>(arg_bytes[i]);
     const char *s = arg.data();
 
-    static const char *const kDirectives[] = {
-        "%*.*s", "%0*.*v", "%*.*q", "%0*.*q", "%.*B", "%0.*B", "%*E",  "%0*d",
-        "%*.*x", "%*.*o",  "%*p",   "%0*c",   "%*m",  "%*t",   "%*.*s"};
+    static const char *const kDirectives[] = {"%*.*s", "%0*.*v", "%*.*q", "%0*.*q", "%.*B",
+                                              "%0.*B", "%*E",    "%0*d",  "%*.*x",  "%*.*o",
+                                              "%*p",   "%0*c",   "%*m",   "%*t",    "%*.*s"};
     constexpr int kCount = sizeof kDirectives / sizeof kDirectives[0];
     int d = (which & 0x7F) % (kCount + 1);
 
@@ -118,7 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (d == 0 && width <= 0 && prec < 0 && bufsize > 0) {
             std::string want = unescaped(before) + s + unescaped(after);
             want.resize(std::min(want.size(), static_cast<size_t>(bufsize) - 1));
-            FUZZ_CHECK(n == static_cast<int>(want.size()) && memcmp(b, want.data(), want.size()) == 0);
+            FUZZ_CHECK(n == static_cast<int>(want.size()) &&
+                       memcmp(b, want.data(), want.size()) == 0);
         }
     }
     if (bufsize <= 0) {

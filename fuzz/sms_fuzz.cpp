@@ -24,8 +24,20 @@ FuzzBytes frame(const FuzzBytes &d) {
 
 // A CnS answer to `obj` with operation `op` carrying `payload`.
 FuzzBytes answer(uint16_t obj, uint8_t op, const FuzzBytes &payload) {
-    FuzzBytes d = {0,    0,    0x6B, 0, static_cast<uint8_t>(obj >> 8), static_cast<uint8_t>(obj),
-                   op,   0,    0x78, 0x56, 0x34, 0x12, 0, static_cast<uint8_t>(payload.size())};
+    FuzzBytes d = {0,
+                   0,
+                   0x6B,
+                   0,
+                   static_cast<uint8_t>(obj >> 8),
+                   static_cast<uint8_t>(obj),
+                   op,
+                   0,
+                   0x78,
+                   0x56,
+                   0x34,
+                   0x12,
+                   0,
+                   static_cast<uint8_t>(payload.size())};
     d.insert(d.end(), payload.begin(), payload.end());
     d[0] = static_cast<uint8_t>((d.size() - 4) >> 8);
     d[1] = static_cast<uint8_t>(d.size() - 4);
@@ -45,7 +57,8 @@ int check_store() {
 
 void run_raw(FuzzInput &in) {
     std::vector<FuzzBytes> records;
-    while (in.left() > 0 && records.size() < 64) records.push_back(in.bytes(in.u16() % 600));
+    while (in.left() > 0 && records.size() < 64)
+        records.push_back(in.bytes(in.u16() % 600));
     FuzzCard card(records);
     sierra_sms_load(card.port());
     check_store();
@@ -62,8 +75,8 @@ void run_built(FuzzInput &in) {
             FuzzBytes data = in.bytes(in.u8() % 101);
             bool last = c == chunks - 1;
             uint8_t type = c == 0 ? 1 : last ? 2 : 4;
-            FuzzBytes chunk = {0x12, 0x34, static_cast<uint8_t>(c), type, 0,
-                               static_cast<uint8_t>(data.size())};
+            FuzzBytes chunk = {0x12, 0x34, static_cast<uint8_t>(c),
+                               type, 0,    static_cast<uint8_t>(data.size())};
             chunk.insert(chunk.end(), data.begin(), data.end());
             records.push_back(answer(0x2001, 2, chunk));
             msg.insert(msg.end(), data.begin(), data.end());

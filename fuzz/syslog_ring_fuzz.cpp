@@ -1,7 +1,8 @@
 // The walk over the syslog daemon's shared-memory ring (rmagent/syslog_ring.h) with any
 // contents. A ring whose header does not fit is refused untouched; otherwise the report fits
-// its room, is one terminated text of at most 20 lines ending in "\n", and the only change to the ring is a
-// sent flag "0" turned "1" for each line reported, so a second walk never reports them again.
+// its room, is one terminated text of at most 20 lines ending in "\n", and the only change to the
+// ring is a sent flag "0" turned "1" for each line reported, so a second walk never reports them
+// again.
 //
 // Input: mode byte (bit 0: header made to fit: size, head and tail taken modulo the data
 // area), room (u16, mod 4000), then the ring image.
@@ -36,7 +37,8 @@ int collect(FuzzBytes &ring, size_t cap, int *result) {
     int newlines = 0;
     if (r > 0) {
         FUZZ_CHECK(out[r - 1] == '\0' && strlen(out.get()) == static_cast<size_t>(r) - 1);
-        for (int i = 0; i < r - 1; ++i) newlines += out[i] == '\n';
+        for (int i = 0; i < r - 1; ++i)
+            newlines += out[i] == '\n';
         FUZZ_CHECK(r >= 2 && out[r - 2] == '\n');
     }
     int flipped = 0;

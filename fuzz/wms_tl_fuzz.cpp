@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if ((size < 2 || size > kWmsMaxTlLength) && status != (size > kWmsDataSize ? 13 : 8)) abort();
     if (status != 0) return 0;
     if (m.num_digits > kWmsMaxDigits || m.subaddress_len > kWmsMaxSubaddress) abort();
-    if (out_size != static_cast<size_t>(m.num_digits) + m.subaddress_len + m.bearer_len + 49) abort();
+    if (out_size != static_cast<size_t>(m.num_digits) + m.subaddress_len + m.bearer_len + 49)
+        abort();
     if (m.message_type != 0) return 0;
     uint8_t encoded[600];
     size_t n = 0;

@@ -76,7 +76,8 @@ class Kpc650Notice : public CrcFrame {
     int handle(Bytes frame, std::string *printed) {
         fflush(stdout);
         ::testing::internal::CaptureStdout();
-        int r = kpc650_cns_notice_handler(card_.port(), frame.data(), static_cast<int>(frame.size()));
+        int r =
+            kpc650_cns_notice_handler(card_.port(), frame.data(), static_cast<int>(frame.size()));
         fflush(stdout);
         *printed = ::testing::internal::GetCapturedStdout();
         return r;

@@ -28,8 +28,8 @@ int nvtl_gps_position(uint8_t *, int, uint8_t *reply, int reply_cap) {
     gps_fix fix{};
     if (GetLastPositionFix(&fix) != kDiagOk) return 0;  // answered as an empty success
     if (reply_cap < kNvtlGpsReplySize) return -1;
-    gps_record_encode({fix.timestamp, fix.latitude, fix.longitude, static_cast<double>(fix.altitude)},
-                      reply);
+    gps_record_encode(
+        {fix.timestamp, fix.latitude, fix.longitude, static_cast<double>(fix.altitude)}, reply);
     return kNvtlGpsReplySize;
 }
 

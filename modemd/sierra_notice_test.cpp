@@ -30,14 +30,16 @@ TEST(SierraNotice, GarbageObjectIdsReachTheConsoleTenTimesASecond) {
         EXPECT_EQ(-1, sierra_cns_notice_hander(-1, frame, sizeof frame));
         frame[kSierraHeaderLen] = 0;  // heartbeats, from the same card
         frame[kSierraHeaderLen + 1] = 0;
-        EXPECT_EQ(static_cast<int>(sizeof frame), sierra_cns_notice_hander(-1, frame, sizeof frame));
+        EXPECT_EQ(static_cast<int>(sizeof frame),
+                  sierra_cns_notice_hander(-1, frame, sizeof frame));
         env.advance(10);  // 200 of each in two seconds
     }
     std::string console = testsupport::read_file(root.host("/dev/console"));
     console_testing_forget();
     EXPECT_EQ(20u, count(console, "OID received \n"));
     EXPECT_EQ(20u, count(console, "Receive Heardbeat OID packet. \n"));
-    EXPECT_EQ(1u, count(console, "90 more lines like \"Unknown (%04x) OID received \" held back\n"));
+    EXPECT_EQ(1u,
+              count(console, "90 more lines like \"Unknown (%04x) OID received \" held back\n"));
 }
 
 }  // namespace

@@ -19,8 +19,7 @@ int lock_fd = -1;
 
 int run_mtd(const char *command) {
     char *argv[] = {const_cast<char *>("mtd"), const_cast<char *>(command),
-                    const_cast<char *>(kBackupWorkingPath), const_cast<char *>("backup"),
-                    nullptr};
+                    const_cast<char *>(kBackupWorkingPath), const_cast<char *>("backup"), nullptr};
     return _eval(argv, ">/dev/console", 0, nullptr);
 }
 
@@ -70,8 +69,10 @@ int edit(const char *name, const char *value) {
         } else {
             // Only the span that changed goes back to the file.
             size_t first = 0, last = size;
-            while (first < size && image[first] == before[first]) ++first;
-            while (last > first && image[last - 1] == before[last - 1]) --last;
+            while (first < size && image[first] == before[first])
+                ++first;
+            while (last > first && image[last - 1] == before[last - 1])
+                --last;
             if (write_span(fd, image, first, last) < 0) {
                 fprintf(stderr, "backup store: write of %s failed\n", name);
             } else if (run_mtd("write_nvram") != 0) {

@@ -32,7 +32,8 @@ class BackupEdit : public ::testing::Test {
         // `mtd` answered in process: read FILE PARTITION, write_nvram FILE PARTITION.
         env_.on_run = [this](const std::vector<std::string> &argv, const int *) {
             std::string line;
-            for (const std::string &w : argv) line += w + " ";
+            for (const std::string &w : argv)
+                line += w + " ";
             runs_.push_back(line);
             const char *why;
             if (argv.size() != 4 || argv[0] != "mtd") return 256;
@@ -40,8 +41,7 @@ class BackupEdit : public ::testing::Test {
                 return flash_read_partition(argv[3].c_str(), argv[2].c_str(), &why) == 0 ? 0 : 256;
             if (argv[1] == "write_nvram" && !fail_write_) {
                 locked_during_write_ = other_can_lock() == false;
-                return flash_write_partition(argv[2].c_str(), argv[3].c_str(), &why) == 0 ? 0
-                                                                                         : 256;
+                return flash_write_partition(argv[2].c_str(), argv[3].c_str(), &why) == 0 ? 0 : 256;
             }
             return 256;
         };
@@ -74,9 +74,9 @@ TEST_F(BackupEdit, SameLengthEntryReachesThePartitionUnderTheLock) {
     write_file(root_.host("/flash/backup"), image(kEntries));
     EXPECT_EQ(0, set("SN", "ZD0399999999"));
     EXPECT_EQ("", err_);
-    EXPECT_EQ(image(std::string("SN=ZD0399999999\0SNX=ZD0000000001\0et0macaddr=00:00:00:00:00:01",
-                                61)),
-              flash());
+    EXPECT_EQ(
+        image(std::string("SN=ZD0399999999\0SNX=ZD0000000001\0et0macaddr=00:00:00:00:00:01", 61)),
+        flash());
     ASSERT_EQ(2u, runs_.size());
     EXPECT_EQ("mtd read /tmp/nvram.backup backup ", runs_[0]);
     EXPECT_EQ("mtd write_nvram /tmp/nvram.backup backup ", runs_[1]);

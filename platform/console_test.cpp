@@ -17,12 +17,8 @@ namespace {
 
 class ConsoleLimit : public ::testing::Test {
   protected:
-    void SetUp() override {
-        console_testing_forget();
-    }
-    void TearDown() override {
-        console_testing_forget();
-    }
+    void SetUp() override { console_testing_forget(); }
+    void TearDown() override { console_testing_forget(); }
     std::string console() { return testsupport::read_file(root_.host("/dev/console")); }
     static size_t count(const std::string &text, const std::string &what) {
         size_t n = 0;

@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
-inline constexpr unsigned long kEthPhyRead = 0x89F9;      // data: register in, value out
-inline constexpr unsigned long kAdmChipId = 0x40046100;   // one 32-bit word
+inline constexpr unsigned long kEthPhyRead = 0x89F9;        // data: register in, value out
+inline constexpr unsigned long kAdmChipId = 0x40046100;     // one 32-bit word
 inline constexpr unsigned long kAdmPortTable = 0x40C06102;  // six 32-byte port records
 inline constexpr size_t kAdmPortRecords = 6;
 inline constexpr size_t kAdmPortRecordLen = 32;

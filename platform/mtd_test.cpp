@@ -33,7 +33,8 @@ class Mtd : public ::testing::Test {
     }
     int run(std::initializer_list<const char *> args) {
         std::vector<char *> argv;
-        for (const char *a : args) argv.push_back(const_cast<char *>(a));
+        for (const char *a : args)
+            argv.push_back(const_cast<char *>(a));
         argv.push_back(nullptr);
         return mtd_command(static_cast<int>(argv.size()) - 1, argv.data());
     }

@@ -49,7 +49,7 @@ pid_t g_owner;  // a forked child must not share the parent's lock description
 struct Kept {
     Kept *next;
     char *value;
-    size_t room;  // bytes at `value`
+    size_t room;   // bytes at `value`
     char name[1];  // the key, NUL-terminated, allocated past the end
 };
 constexpr size_t kKeptBuckets = 256;

@@ -88,8 +88,7 @@ int pccard_open_sock(int major) {
             int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             made = fd >= 0 ? close(fd) : -1;
         } else {
-            made = mknod(path.c_str(), S_IFCHR | 0600,
-                         makedev(static_cast<unsigned>(major), 0));
+            made = mknod(path.c_str(), S_IFCHR | 0600, makedev(static_cast<unsigned>(major), 0));
         }
         if (made < 0) {
             err = errno;

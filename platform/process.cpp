@@ -106,7 +106,7 @@ int process_eval(char *const argv[], const char *redirect, int timeout, pid_t *p
         n = read(report[0], &err, sizeof err);
     } while (n < 0 && errno == EINTR);
     close(report[0]);
-    if (n > 0) {  // exec failed: reap the child, report a start failure
+    if (n > 0) {                // exec failed: reap the child, report a start failure
         (void)wait_child(pid);  // only reaps it: the failed start is what is reported
         return -1;
     }

@@ -246,8 +246,8 @@ struct Command {
 
 // In the order in which a word is tested.
 constexpr Command kCommands[] = {
-    {"D3", cmd_d3}, {"D4", cmd_d4}, {"D5", cmd_d5}, {"Sj", cmd_sj},
-    {"P5", cmd_p5}, {"P7", cmd_p7}, {"P8", cmd_p8}, {"P9", cmd_p9}, {"K1", cmd_k1},
+    {"D3", cmd_d3}, {"D4", cmd_d4}, {"D5", cmd_d5}, {"Sj", cmd_sj}, {"P5", cmd_p5},
+    {"P7", cmd_p7}, {"P8", cmd_p8}, {"P9", cmd_p9}, {"K1", cmd_k1},
 };
 
 // One word and its parameters.

@@ -22,9 +22,9 @@ namespace {
 constexpr unsigned kLeds[] = {0, 1, 2, 3};
 constexpr uint32_t kReloadKey = 0x40;  // clear while pressed
 
-constexpr const char *kFunctionNames[] = {"multifunction", "memory",  "serial",
+constexpr const char *kFunctionNames[] = {"multifunction", "memory",     "serial",
                                           "parallel",      "fixed disk", "video",
-                                          "network",       "AIMS",    "SCSI"};
+                                          "network",       "AIMS",       "SCSI"};
 
 struct KnownCard {
     uint16_t vendor, device;
@@ -48,7 +48,8 @@ void closing_lines() {
 void leds_off() {
     int fd = gpio_bits_open();
     if (fd < 0) return;
-    for (unsigned bit : kLeds) (void)gpio_bits_set(fd, kGpioBitOff, bit);  // best effort
+    for (unsigned bit : kLeds)
+        (void)gpio_bits_set(fd, kGpioBitOff, bit);  // best effort
     gpio_bits_close(fd);
 }
 
@@ -199,7 +200,8 @@ void print_status(unsigned state) {
     if ((state & 0x80) && !(state & 0x2000)) {
         console_printf("  function %d: %s%s%s%s%s\n", 0, (state & 0x40) ? "[ready]" : "[busy]",
                        (state & 0x1) ? ", [wp]" : "", (state & 0x10) ? ", [bat dead]" : "",
-                       (state & 0x20) ? ", [bat low]" : "", (state & 0x80000) ? ", [req attn]" : "");
+                       (state & 0x20) ? ", [bat low]" : "",
+                       (state & 0x80000) ? ", [req attn]" : "");
     }
 }
 
@@ -211,8 +213,8 @@ void print_ident(int fd) {
         char line[400];
         size_t used = static_cast<size_t>(snprintf(line, sizeof line, "  product info: "));
         for (int i = 0; i < n && used < sizeof line; ++i)
-            used += static_cast<size_t>(snprintf(line + used, sizeof line - used, "%s\"%s\"",
-                                                 i ? ", " : "", strings[i]));
+            used += static_cast<size_t>(
+                snprintf(line + used, sizeof line - used, "%s\"%s\"", i ? ", " : "", strings[i]));
         console_printf("%s\n", line);
     } else {
         console_printf("  no product info available\n");

@@ -40,9 +40,10 @@ TEST_F(Leds, LedTestStepsTwoSecondsApartAndLeavesRedLit) {
     unsigned long t0 = env_.now_ms();
     test_LEDS();
     EXPECT_EQ(6000u, env_.now_ms() - t0);
-    EXPECT_EQ("Test POWER amber LED  \nTest WLAN amber LED  \nTest WAN green LED  \n"
-              "Test WAN red LED  \n\n",
-              console());
+    EXPECT_EQ(
+        "Test POWER amber LED  \nTest WLAN amber LED  \nTest WAN green LED  \n"
+        "Test WAN red LED  \n\n",
+        console());
     std::string g = gpio();
     EXPECT_EQ("off 0\noff 1\noff 2\non 3\n", g.substr(g.size() - 23));
     setenv("QVT_SECOND_MS", "3", 1);
@@ -58,19 +59,21 @@ TEST_F(CardTest, CardBusCardWithKnownId) {
     board("ZK2300");
     clear_console();
     EXPECT_EQ(0, qvt({"P5"}));
-    EXPECT_EQ("  3.3V CardBus card\n"
-              "  function 0: [ready]\n"
-              "  product info: \"Motorola\", \"WN825G\", \"802.11g Wireless Adapter\"\n"
-              "  manfid: 0x02d0, 0x0008\n"
-              "  function: 6 (network)\n"
-              "  PCI id: 0x14e4, 0x4320  (Motorola Wireless notebook Adapter WN825G)\n"
-              "**************  \n\n",
-              console());
+    EXPECT_EQ(
+        "  3.3V CardBus card\n"
+        "  function 0: [ready]\n"
+        "  product info: \"Motorola\", \"WN825G\", \"802.11g Wireless Adapter\"\n"
+        "  manfid: 0x02d0, 0x0008\n"
+        "  function: 6 (network)\n"
+        "  PCI id: 0x14e4, 0x4320  (Motorola Wireless notebook Adapter WN825G)\n"
+        "**************  \n\n",
+        console());
     // The control node was made in the first directory that exists, and removed.
     DIR *d = opendir(root_.host("/var/run").c_str());
     ASSERT_NE(nullptr, d);
     int left = 0;
-    while (dirent *e = readdir(d)) left += std::string(e->d_name).rfind("cc-", 0) == 0;
+    while (dirent *e = readdir(d))
+        left += std::string(e->d_name).rfind("cc-", 0) == 0;
     closedir(d);
     EXPECT_EQ(0, left);
 }
@@ -79,13 +82,14 @@ TEST_F(CardTest, SixteenBitCardWithoutProductInfo) {
     board("ZK2300", "pc16");
     clear_console();
     EXPECT_EQ(0, qvt({"P5"}));
-    EXPECT_EQ("  5V 16-bit PC Card\n"
-              "  function 0: [busy], [wp]\n"
-              "  no product info available\n"
-              "  manfid: 0x0101, 0x0562\n"
-              "  function: 2 (serial)\n"
-              "**************  \n\n",
-              console());
+    EXPECT_EQ(
+        "  5V 16-bit PC Card\n"
+        "  function 0: [busy], [wp]\n"
+        "  no product info available\n"
+        "  manfid: 0x0101, 0x0562\n"
+        "  function: 2 (serial)\n"
+        "**************  \n\n",
+        console());
 }
 
 TEST_F(CardTest, StatusWords) {
@@ -97,7 +101,8 @@ TEST_F(CardTest, StatusWords) {
         {0x300000, "  3.3V CardBus card\n"},
         {0x502080, "  X.XV CardBus card [suspended]\n"},
         {0x0000c0, "  5V 16-bit PC Card\n  function 0: [ready]\n"},
-        {0x0800b1, "  5V 16-bit PC Card\n  function 0: [busy], [wp], [bat dead], [bat low], [req attn]\n"},
+        {0x0800b1,
+         "  5V 16-bit PC Card\n  function 0: [busy], [wp], [bat dead], [bat low], [req attn]\n"},
         {0x002080, "  5V 16-bit PC Card [suspended]\n"},
         {0x000000, "  no card\n"},
         {0x200000, "  no card\n"},
@@ -186,10 +191,11 @@ TEST_F(Ethernet, PhyOfTheZK2100) {
                                 std::string("3 0x8201\n2 0x0\n") + r[0] + "\n");
         clear_console();
         EXPECT_EQ(0, qvt({"D5"}));
-        std::string want = std::string("=================== \nEthernet Test       \n"
-                                       "=================== \n"
-                                       "Vendor : REALTEK Instrumments\n"
-                                       "Device : RTL8201(0x00008201)\n") +
+        std::string want = std::string(
+                               "=================== \nEthernet Test       \n"
+                               "=================== \n"
+                               "Vendor : REALTEK Instrumments\n"
+                               "Device : RTL8201(0x00008201)\n") +
                            r[1] + "Test of Ethernet: OK \n**************  \n\n";
         EXPECT_EQ(want, console()) << r[0];
     }
@@ -217,10 +223,11 @@ TEST_F(Ethernet, SwitchOfTheZK2300AndZK2400) {
         board(model);
         clear_console();
         EXPECT_EQ(0, test_EtherNet());
-        EXPECT_EQ("Device : ADM6996(7101)\nVersion: 02\n"
-                  "Port 0(WAN): UP 100M\nPort 1: UP 10M\nPort 2: UP 100M\nPort 3: DOWN 10M\n"
-                  "Port 4: DOWN 10M\nMII Port: UP 100M\n**************  \n\n",
-                  console())
+        EXPECT_EQ(
+            "Device : ADM6996(7101)\nVersion: 02\n"
+            "Port 0(WAN): UP 100M\nPort 1: UP 10M\nPort 2: UP 100M\nPort 3: DOWN 10M\n"
+            "Port 4: DOWN 10M\nMII Port: UP 100M\n**************  \n\n",
+            console())
             << model;
     }
 }
@@ -228,8 +235,9 @@ TEST_F(Ethernet, SwitchOfTheZK2300AndZK2400) {
 TEST_F(Ethernet, BadSwitches) {
     const char *const rows[][2] = {
         {"unknown-switch", "Test of Ethernet: Unknown Switch Chip(00012340)\n**************  \n\n"},
-        {"no-ports", "Device : ADM6996(7101)\nVersion: 02\nTest of Ethernet: Failed\n"
-                     "**************  \n\n"},
+        {"no-ports",
+         "Device : ADM6996(7101)\nVersion: 02\nTest of Ethernet: Failed\n"
+         "**************  \n\n"},
     };
     for (const auto &r : rows) {
         board("ZK2300", r[0]);
@@ -259,8 +267,9 @@ TEST_F(Ethernet, ModelsWithoutATest) {
 
 using ReloadKey = QvtStation;
 
-const char kKeyHead[] = "=================== \ntest the reload key \n=================== \n"
-                        "Please press the Reload key for serval seconds ........  ";
+const char kKeyHead[] =
+    "=================== \ntest the reload key \n=================== \n"
+    "Please press the Reload key for serval seconds ........  ";
 
 TEST_F(ReloadKey, PressedAtTheSixthRead) {
     board("ZK2300", "key=5");
@@ -294,9 +303,10 @@ TEST_F(ReloadKey, FailedReadEndsAtOnceAndNoDriver) {
     board("ZK2300", "no-gpio");
     clear_console();
     EXPECT_EQ(0, qvt({"P7"}));
-    EXPECT_EQ("=================== \ntest the reload key \n=================== \n"
-              "Reload key tset failure",
-              console());
+    EXPECT_EQ(
+        "=================== \ntest the reload key \n=================== \n"
+        "Reload key tset failure",
+        console());
 }
 
 using Burnin = QvtStation;
@@ -322,8 +332,9 @@ TEST_F(Burnin, FatalEthernetErrorEndsTheBurninWithStatus1) {
                            "ZK2100 enter into auto BurninTest mode\n"
                            "======================================\n"
                            "Serial number:     ZA0100000001\n"));
-    for (const char *step : {"Test1: LED test  \n", "Test2: Flash test  \n**************  \nFlash test Ok \n",
-                             "Test3: PCMCIA test  \n", "Test4: Ethernet test  \n"})
+    for (const char *step :
+         {"Test1: LED test  \n", "Test2: Flash test  \n**************  \nFlash test Ok \n",
+          "Test3: PCMCIA test  \n", "Test4: Ethernet test  \n"})
         EXPECT_NE(std::string::npos, out.find(step)) << step;
     EXPECT_EQ(std::string::npos, out.find("stopped after"));
 }

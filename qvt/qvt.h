@@ -9,7 +9,7 @@
 
 // Exit statuses.
 inline constexpr int kQvtOk = 0;
-inline constexpr int kQvtFatal = 1;     // a system call of a hardware test failed
+inline constexpr int kQvtFatal = 1;  // a system call of a hardware test failed
 inline constexpr int kQvtNoModel = 255;
 
 inline constexpr int kQvtModelLen = 20;
@@ -25,7 +25,7 @@ unsigned long qvt_second_ms(void);
 // Set by the burn-in's SIGTERM/SIGINT handler: the burn-in ends after the step under way.
 extern volatile sig_atomic_t qvt_stop_requested;
 
-// Part 7.2: the hardware tests (qvt/hwtest.cpp).
+// The hardware tests and the burn-in (qvt/hwtest.cpp).
 void set_leds(int index);
 void test_LEDS(void);
 // nvram written and read back: prints "Flash test Ok \n" or "Flash test error \n".

@@ -23,7 +23,8 @@ class QvtProgram : public ::testing::Test {
   protected:
     void SetUp() override {
         nvram_testing_forget();
-        std::string cmd = std::string("sh '") + QVT_BOARD_SCRIPT + "' '" + root_.path() + "' ZK2300";
+        std::string cmd =
+            std::string("sh '") + QVT_BOARD_SCRIPT + "' '" + root_.path() + "' ZK2300";
         ASSERT_EQ(0, std::system(cmd.c_str()));
         ASSERT_EQ(0, nvram_set("SN", "ZD0300000001"));
         mkdir(root_.host("/bin").c_str(), 0755);
@@ -56,7 +57,8 @@ class QvtProgram : public ::testing::Test {
 
 size_t count(const std::string &text, const std::string &what) {
     size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
     return n;
 }
 

@@ -14,7 +14,8 @@ void QvtStation::SetUp() {
     gpio_testing_reset_inputs();
     env_.on_run = [this](const std::vector<std::string> &argv, const int *) {
         std::string line;
-        for (const std::string &w : argv) line += (line.empty() ? "" : " ") + w;
+        for (const std::string &w : argv)
+            line += (line.empty() ? "" : " ") + w;
         mtd_runs_.push_back(line);
         const char *why;
         if (argv.size() != 4 || argv[0] != "mtd") return 256;
@@ -31,11 +32,13 @@ void QvtStation::TearDown() {
 }
 
 void QvtStation::board(const std::string &model, const std::string &faults, const char *sn) {
-    std::string cmd = std::string("sh '") + QVT_BOARD_SCRIPT + "' '" + root_.path() + "' " +
-                      model + " " + faults;
+    std::string cmd =
+        std::string("sh '") + QVT_BOARD_SCRIPT + "' '" + root_.path() + "' " + model + " " + faults;
     ASSERT_EQ(0, std::system(cmd.c_str())) << cmd;
-    static const char *const kSerials[][2] = {{"ZK2100", "ZA0100000001"}, {"ZK2200", "ZB0100000001"},
-                                              {"ZK2300", "ZD0300000001"}, {"ZK2400", "ZE0100000001"},
+    static const char *const kSerials[][2] = {{"ZK2100", "ZA0100000001"},
+                                              {"ZK2200", "ZB0100000001"},
+                                              {"ZK2300", "ZD0300000001"},
+                                              {"ZK2400", "ZE0100000001"},
                                               {"ZK2500", "ZF0100000001"}};
     if (!sn)
         for (const auto &s : kSerials)
@@ -48,7 +51,8 @@ void QvtStation::board(const std::string &model, const std::string &faults, cons
 int QvtStation::qvt(const std::vector<std::string> &words) {
     std::vector<std::string> copy(words);
     std::vector<char *> argv{const_cast<char *>("qvt")};
-    for (std::string &w : copy) argv.push_back(w.data());
+    for (std::string &w : copy)
+        argv.push_back(w.data());
     argv.push_back(nullptr);
     ::testing::internal::CaptureStderr();
     int rc = qvt_main(static_cast<int>(argv.size() - 1), argv.data());
@@ -78,11 +82,19 @@ std::string usage_text(const std::string &m) {
            "[Sj] : \n"
            "    Sj T <xx:xx>  \n"
            "    Sj D <xxxx-xx-xx>(year-month-day)  \n"
-           "    Sj P <xxxxxx>(example:" + m + ")  \n"
-           "    Sj B <xxxxxxxx-xxx-xxxx> (eample:" + m + "-EVT-0005)\n"
-           "    Sj U <xxxxxx> (eample:" + m + ")\n"
+           "    Sj P <xxxxxx>(example:" +
+           m +
+           ")  \n"
+           "    Sj B <xxxxxxxx-xxx-xxxx> (eample:" +
+           m +
+           "-EVT-0005)\n"
+           "    Sj U <xxxxxx> (eample:" +
+           m +
+           ")\n"
            "    Sj I <xxxxxxxxxxxx> (eample:123456789012)\n"
-           "    Sj M <xxxxxxxxxxxxxxx> (eample:" + m + "-QVT-V1.0)\n"
+           "    Sj M <xxxxxxxxxxxxxxx> (eample:" +
+           m +
+           "-QVT-V1.0)\n"
            "    Sj F 1\n"
            "\n"
            "[D3]:  \n"

@@ -17,8 +17,7 @@ class QvtStation : public ::testing::Test {
     void TearDown() override;
 
     // Builds the board of `model` with `faults` (words of sim/qvt_board.sh) and sets "SN".
-    void board(const std::string &model, const std::string &faults = "",
-               const char *sn = nullptr);
+    void board(const std::string &model, const std::string &faults = "", const char *sn = nullptr);
     // Runs qvt with `words`; the status. Standard error is kept in err_.
     int qvt(const std::vector<std::string> &words);
     // What reached the console so far, and a fresh start.

@@ -13,8 +13,11 @@ using Start = QvtStation;
 const char kBanner[] = "=================== \n";
 
 TEST_F(Start, ModelComesFromTheSecondCharacterOfTheSerialNumber) {
-    const char *const table[][2] = {{"ZA1", "ZK2100"}, {"ZB1", "ZK2200"}, {"ZD1", "ZK2300"},
-                                    {"ZE1", "ZK2400"}, {"ZF1", "ZK2500"}};
+    const char *const table[][2] = {{"ZA1", "ZK2100"},
+                                    {"ZB1", "ZK2200"},
+                                    {"ZD1", "ZK2300"},
+                                    {"ZE1", "ZK2400"},
+                                    {"ZF1", "ZK2500"}};
     for (const auto &row : table) {
         ASSERT_EQ(0, nvram_set("SN", row[0]));
         clear_console();
@@ -36,9 +39,19 @@ TEST_F(Start, NoModelEndsWith255) {
 TEST_F(Start, UnknownWordsAndParametersPrintTheUsageWithStatus0) {
     board("ZK2200");
     const std::vector<std::vector<std::string>> calls = {
-        {"Xy"}, {"S"}, {"Sj"}, {"Sj", "T"}, {"Sj", "Q", "12345"}, {"Sj", "F", "2"},
-        {"P8", "WWAN", "A"}, {"P8", "POWER", "G"}, {"P8", "LED", "G"}, {"P8", "WWAN"}, {"D3"},
-        {"D3", "Mac", "00:11:22:33:44:55"}, {"D3", "Sn"},
+        {"Xy"},
+        {"S"},
+        {"Sj"},
+        {"Sj", "T"},
+        {"Sj", "Q", "12345"},
+        {"Sj", "F", "2"},
+        {"P8", "WWAN", "A"},
+        {"P8", "POWER", "G"},
+        {"P8", "LED", "G"},
+        {"P8", "WWAN"},
+        {"D3"},
+        {"D3", "Mac", "00:11:22:33:44:55"},
+        {"D3", "Sn"},
     };
     for (const auto &words : calls) {
         clear_console();
@@ -95,9 +108,9 @@ TEST_F(Sj, LengthBoundariesOfEveryItem) {
         const char *letter, *key;
         size_t good_min, good_max;
     };
-    const Row rows[] = {{"T", "Time", 5, 5},          {"D", "Date", 10, 10},
-                        {"P", "product_model", 6, 6}, {"B", "hostname", 6, 17},
-                        {"U", "Unitinfo", 6, 6},      {"I", "Testinfo", 12, 12},
+    const Row rows[] = {{"T", "Time", 5, 5},           {"D", "Date", 10, 10},
+                        {"P", "product_model", 6, 6},  {"B", "hostname", 6, 17},
+                        {"U", "Unitinfo", 6, 6},       {"I", "Testinfo", 12, 12},
                         {"M", "Manufacturing", 15, 15}};
     std::string flash = file("/flash/backup");
     for (const Row &r : rows) {
@@ -148,8 +161,8 @@ using D3 = QvtStation;
 TEST_F(D3, ItemsGoToNvramAndTheBackupStore) {
     board("ZK2300");
     clear_console();
-    EXPECT_EQ(0, qvt({"D3", "Sn", "ZD0399999999", "D3", "EthMac", "02:00:00:01:04:08",
-                      "D3", "WlanMac", "02:00:00:01:04:09"}));
+    EXPECT_EQ(0, qvt({"D3", "Sn", "ZD0399999999", "D3", "EthMac", "02:00:00:01:04:08", "D3",
+                      "WlanMac", "02:00:00:01:04:09"}));
     EXPECT_STREQ("ZD0399999999", nvram_get("SN"));
     EXPECT_STREQ("02:00:00:01:04:08", nvram_get("et0macaddr"));
     EXPECT_STREQ("02:00:00:01:04:09", nvram_get("il0macaddr"));
@@ -239,7 +252,8 @@ TEST_F(D3, ConsoleMessagesAreNeverHeldBackWithAShortSecond) {
     board("ZK2300");
     setenv("QVT_SECOND_MS", "1", 1);
     clear_console();
-    for (int i = 0; i < 30; ++i) ASSERT_EQ(0, qvt({"D4"}));
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(0, qvt({"D4"}));
     unsetenv("QVT_SECOND_MS");
     std::string out = console();
     size_t count = 0;

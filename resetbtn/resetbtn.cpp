@@ -77,8 +77,8 @@ int resetbtn_button(struct fd_desc *desc) {
         return 0;
     }
     if (n < 0 && err == EINTR) return 0;
-    console_printf("resetbtn: %s readable with nothing to read (%s); no longer watched\n",
-                   kDevice, n == 0 ? "end of file" : strerror(err));
+    console_printf("resetbtn: %s readable with nothing to read (%s); no longer watched\n", kDevice,
+                   n == 0 ? "end of file" : strerror(err));
     (void)unregister_fd_desc(desc->fd);  // it was registered: this handler runs for it
     close(desc->fd);
     return -1;

@@ -2,8 +2,8 @@
 // and from the flash partition.
 #include "rmagent/backup_store.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>

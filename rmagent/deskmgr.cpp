@@ -56,7 +56,8 @@ uint32_t set_action(const char *action) {
 
 int wwan_connect(fd_desc *desc, const deskmgr_header &req) {
     console_printf_limited("receive a wwan_connect request ! \n");
-    if (respond(desc->fd, req, set_action("start"))) console_printf_limited("send response packet ! \n");
+    if (respond(desc->fd, req, set_action("start")))
+        console_printf_limited("send response packet ! \n");
     return 0;
 }
 
@@ -93,8 +94,8 @@ const deskmgr_command deskmgr_command_table[] = {
 };
 
 int open_socket(int type) {
-    int fd = socket(AF_INET, (type == 2 ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                    0);
+    int fd =
+        socket(AF_INET, (type == 2 ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         console_printf("socket() fail \n");
         return -1;

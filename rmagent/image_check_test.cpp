@@ -17,8 +17,8 @@ class ImageCheck : public AgentTest {
         testsupport::write_file(path, std::string(image.begin(), image.end()));
         int fd = open(path.c_str(), O_RDONLY);
         EXPECT_GE(fd, 0);
-        int rc = rcm_check_image(fd, size < 0 ? static_cast<uint32_t>(image.size())
-                                              : static_cast<uint32_t>(size));
+        int rc = rcm_check_image(
+            fd, size < 0 ? static_cast<uint32_t>(image.size()) : static_cast<uint32_t>(size));
         close(fd);
         return rc;
     }
@@ -36,7 +36,8 @@ TrxBuild payload_of(size_t n, uint16_t flags = 0) {
     b.flags = flags;
     if (n) {
         std::vector<uint8_t> p(n);
-        for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(i ^ (i >> 9));
+        for (size_t i = 0; i < n; ++i)
+            p[i] = static_cast<uint8_t>(i ^ (i >> 9));
         b.payloads.push_back(p);
     }
     return b;
@@ -84,8 +85,7 @@ TEST_F(ImageCheck, RefusedImagesSayWhy) {
         {"length 27", [](TrxBuild *b) { b->lie_len = 27; }, -1, "Bad trx header\n"},
         {"length 7864321", [](TrxBuild *b) { b->lie_len = 7864321; }, -1, "Bad trx header\n"},
         {"bad CRC", [](TrxBuild *b) { b->lie_crc = 0x01020304; }, -1, "Bad CRC\n"},
-        {"longer than its header", [](TrxBuild *b) { b->lie_len = 4000; }, -1,
-         "Bad trx header\n"},
+        {"longer than its header", [](TrxBuild *b) { b->lie_len = 4000; }, -1, "Bad trx header\n"},
         {"truncated", [](TrxBuild *b) { b->lie_len = 6000; }, -1,
          "Truncated file (actual 5028 expect 6000)\n"},
     };

@@ -105,7 +105,8 @@ class LanTest : public AgentTest {
         EXPECT_EQ(static_cast<ssize_t>(msg.size()), send(fd, msg.data(), msg.size(), 0));
         size_t before = console().size();
         // Taken apart from the next request: wait until the agent has read it.
-        EXPECT_TRUE(pump_until([&] { return console().find("len = ", before) != std::string::npos; }));
+        EXPECT_TRUE(
+            pump_until([&] { return console().find("len = ", before) != std::string::npos; }));
         std::vector<uint8_t> st = request(3);
         std::vector<uint8_t> got = ask(fd, st);
         return got.size() == 16 && std::equal(got.begin(), got.begin() + 7, st.begin()) &&
@@ -122,9 +123,9 @@ class LanTest : public AgentTest {
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         a.sin_port = htons(bound_port(disc_));
-        ASSERT_EQ(static_cast<ssize_t>(rec.size()),
-                  sendto(client_, rec.data(), rec.size(), 0, reinterpret_cast<sockaddr *>(&a),
-                         sizeof a));
+        ASSERT_EQ(
+            static_cast<ssize_t>(rec.size()),
+            sendto(client_, rec.data(), rec.size(), 0, reinterpret_cast<sockaddr *>(&a), sizeof a));
     }
     // The record answered to `rec`, or empty when none came.
     std::vector<uint8_t> exchange(const std::vector<uint8_t> &rec, const char *until_console) {
@@ -168,10 +169,17 @@ TEST_F(LanTest, ConnectAndDisconnectSetTheActionOnlyWhenTheLinkIsOurs) {
     };
     int fd = connect_desk();
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.enable ? c.enable : "unset") + "/" + (c.mode ? c.mode : "unset"));
+        SCOPED_TRACE(std::string(c.enable ? c.enable : "unset") + "/" +
+                     (c.mode ? c.mode : "unset"));
         ASSERT_EQ(0, nvram_unset("wan0_action"));
-        if (c.enable) set_nvram("wan0_enable", c.enable); else ASSERT_EQ(0, nvram_unset("wan0_enable"));
-        if (c.mode) set_nvram("wan0_wwan_mode", c.mode); else ASSERT_EQ(0, nvram_unset("wan0_wwan_mode"));
+        if (c.enable)
+            set_nvram("wan0_enable", c.enable);
+        else
+            ASSERT_EQ(0, nvram_unset("wan0_enable"));
+        if (c.mode)
+            set_nvram("wan0_wwan_mode", c.mode);
+        else
+            ASSERT_EQ(0, nvram_unset("wan0_wwan_mode"));
         std::vector<uint8_t> up = request(1);
         EXPECT_EQ(response(up, c.result), ask(fd, up));
         EXPECT_STREQ(c.result == 0 ? "start" : "", nvram_safe_get("wan0_action"));
@@ -255,7 +263,8 @@ TEST_F(LanTest, SeventeenthConnectionIsClosedAtOnceAndTheOthersAreStillServed) {
         fds.push_back(connect_desk());
     ASSERT_EQ(kDeskmgrMaxConnections, deskmgr_connections());
     int extra = connect_desk();
-    EXPECT_TRUE(pump_until([&] { return console().find("too many connections") != std::string::npos; }));
+    EXPECT_TRUE(
+        pump_until([&] { return console().find("too many connections") != std::string::npos; }));
     EXPECT_TRUE(closed_by_agent(extra));
     EXPECT_EQ(kDeskmgrMaxConnections, deskmgr_connections());
     std::vector<uint8_t> st = request(3);
@@ -283,7 +292,9 @@ TEST_F(LanTest, OpeningFailuresSayWhy) {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(bound_port(udp));
     ASSERT_EQ(1, sendto(client_, "x", 1, 0, reinterpret_cast<sockaddr *>(&a), sizeof a));
-    ASSERT_TRUE(pump_until([&] { return !readable(udp, 0) && console().find("call deskmgr_handler") != std::string::npos; }));
+    ASSERT_TRUE(pump_until([&] {
+        return !readable(udp, 0) && console().find("call deskmgr_handler") != std::string::npos;
+    }));
     EXPECT_EQ(0, eventloop_step(0)) << "nothing left to handle";
     EXPECT_EQ(0, unregister_fd_desc(udp));
     close(udp);
@@ -409,8 +420,8 @@ class DiscoverySetTest : public DiscoveryTest {
         set_nvram("vzw_reconnect_interval", "30");
     }
     static std::string backup_image(const std::string &interval) {
-        std::string entries =
-            std::string("SN=X1", 6) + "vzw_reconnect_interval=" + interval + std::string("\0a=1", 5);
+        std::string entries = std::string("SN=X1", 6) + "vzw_reconnect_interval=" + interval +
+                              std::string("\0a=1", 5);
         std::string img("FLSH\0\0\0\0", 8);
         img[4] = static_cast<char>(20 + 40);
         img += std::string(12, '\x5a');
@@ -429,8 +440,8 @@ TEST_F(DiscoverySetTest, SetGoesToTheBackupStoreAndNvramThenAnswersAndReboots) {
     ASSERT_GT(init, 0);
     mkdir(root_.host("/var/run").c_str(), 0755);
     testsupport::write_file(root_.host("/var/run/init.pid"), std::to_string(init) + "\n");
-    std::vector<uint8_t> req = set_request(0x0001 | 0x0004 | 0x0100 | 0x2000, "10.20.0.1",
-                                           "255.255.0.0", 120);
+    std::vector<uint8_t> req =
+        set_request(0x0001 | 0x0004 | 0x0100 | 0x2000, "10.20.0.1", "255.255.0.0", 120);
     std::vector<uint8_t> want(696, 0);
     want[0] = 0xBA;
     want[1] = 4;
@@ -465,17 +476,13 @@ TEST_F(DiscoverySetTest, SetThatWouldLeaveTheRouterUnreachableIsRefusedWhole) {
         uint16_t flags;
         const char *addr, *mask;
     } cases[] = {
-        {0x0004, "0.0.0.0", "0.0.0.0"},
-        {0x0004, "127.0.0.1", "0.0.0.0"},
-        {0x0004, "224.0.0.9", "0.0.0.0"},
-        {0x0004, "255.255.255.255", "0.0.0.0"},
-        {0x0004, "192.168.1.0", "0.0.0.0"},     // network address under the current mask
-        {0x0004, "192.168.1.255", "0.0.0.0"},   // broadcast under the current mask
+        {0x0004, "0.0.0.0", "0.0.0.0"},          {0x0004, "127.0.0.1", "0.0.0.0"},
+        {0x0004, "224.0.0.9", "0.0.0.0"},        {0x0004, "255.255.255.255", "0.0.0.0"},
+        {0x0004, "192.168.1.0", "0.0.0.0"},       // network address under the current mask
+        {0x0004, "192.168.1.255", "0.0.0.0"},     // broadcast under the current mask
         {0x0104, "10.1.0.255", "255.255.255.0"},  // broadcast under the new mask
-        {0x2104, "10.1.0.1", "255.255.255.254"},
-        {0x0100, "0.0.0.0", "255.0.255.0"},
-        {0x0100, "0.0.0.0", "255.255.255.255"},
-        {0x0100, "0.0.0.0", "0.0.0.0"},
+        {0x2104, "10.1.0.1", "255.255.255.254"}, {0x0100, "0.0.0.0", "255.0.255.0"},
+        {0x0100, "0.0.0.0", "255.255.255.255"},  {0x0100, "0.0.0.0", "0.0.0.0"},
         {0x0001, "0.0.0.0", "0.0.0.0"},  // not refused: a contrast row, below
     };
     for (const Case &c : cases) {

@@ -23,12 +23,12 @@ constexpr const char *kFirmwareFile = "firmware.bin";
 
 void send_record(int fd, const uint8_t *rec, const sockaddr_in *to, socklen_t to_len,
                  bool *all_sent) {
-    ssize_t n = sendto(fd, rec, kDiscoveryRecordSize, 0, reinterpret_cast<const sockaddr *>(to),
-                       to_len);
+    ssize_t n =
+        sendto(fd, rec, kDiscoveryRecordSize, 0, reinterpret_cast<const sockaddr *>(to), to_len);
     *all_sent = n == static_cast<ssize_t>(kDiscoveryRecordSize);
     if (!*all_sent)
-        console_printf_limited("sendto %d bytes fail return %d \n", static_cast<int>(kDiscoveryRecordSize),
-                       static_cast<int>(n));
+        console_printf_limited("sendto %d bytes fail return %d \n",
+                               static_cast<int>(kDiscoveryRecordSize), static_cast<int>(n));
 }
 
 int get_information(fd_desc *desc, const discovery_record &, const sockaddr_in *to,
@@ -46,7 +46,8 @@ int get_information(fd_desc *desc, const discovery_record &, const sockaddr_in *
     r.one = 1;
     inet_pton(AF_INET, kFirmwareServer, &r.fw_server);
     snprintf(r.fw_file, sizeof r.fw_file, "%s", kFirmwareFile);
-    r.reconnect = static_cast<uint32_t>(strtoul(nvram_safe_get("vzw_reconnect_interval"), nullptr, 10));
+    r.reconnect =
+        static_cast<uint32_t>(strtoul(nvram_safe_get("vzw_reconnect_interval"), nullptr, 10));
     r.flags = kDiscoveryInfoFlags;
     uint8_t out[kDiscoveryRecordSize];
     discovery_encode(r, out);
@@ -72,8 +73,7 @@ void nvram_put(const char *name, const char *value) {
     if (rc != 0) console_printf("nvram_set %s fail ,ret = %d \n", name, rc);
 }
 
-int set_fields(fd_desc *desc, const discovery_record &r, const sockaddr_in *to,
-               socklen_t to_len) {
+int set_fields(fd_desc *desc, const discovery_record &r, const sockaddr_in *to, socklen_t to_len) {
     // The LAN figures now: nvram first (what the router comes back with), else the interface.
     if_facts facts;
     (void)if_query(desc->fd, nvram_safe_get("lan0_ifname"), &facts);  // a failed figure is 0
@@ -136,8 +136,10 @@ struct scantools_command {
 };
 
 const scantools_command scantools_command_table[] = {
-    {kDiscoveryGetInfo, get_information}, {kDiscoveryInfoReply, nothing},
-    {kDiscoverySet, set_fields},          {kDiscoverySetReply, nothing},
+    {kDiscoveryGetInfo, get_information},
+    {kDiscoveryInfoReply, nothing},
+    {kDiscoverySet, set_fields},
+    {kDiscoverySetReply, nothing},
     {0xFF, nothing},
 };
 
@@ -196,8 +198,8 @@ int scantools_handler(fd_desc *desc) {
     uint8_t buf[1024];
     sockaddr_in sender{};
     socklen_t sender_len = sizeof sender;
-    ssize_t n = recvfrom(desc->fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&sender),
-                         &sender_len);
+    ssize_t n =
+        recvfrom(desc->fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&sender), &sender_len);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
     if (n <= 0) {
         console_printf_limited("read fail .... \n");

@@ -115,7 +115,8 @@ int fetch(download *d) {
             return -1;
         }
         if (receive_pass(d) < 0) return -1;
-        if (d->written < d->count && env_ms_until(d->last_progress + kGiveUpMs, env_now_ms()) <= 0) {
+        if (d->written < d->count &&
+            env_ms_until(d->last_progress + kGiveUpMs, env_now_ms()) <= 0) {
             rcm_debug("no fragment for %lu seconds: download given up (%u of %u) .. \n",
                       kGiveUpMs / 1000, d->written, d->count);
             return -1;

@@ -19,16 +19,21 @@
 inline constexpr char kFirmwarePath[] = "/tmp/firmware.download";
 inline constexpr uint32_t kFragmentSize = 1024;
 inline constexpr int kFragmentSlots = 32;
-inline constexpr unsigned long kRepeatMs = 10000;   // a fragment not come is asked again
-inline constexpr unsigned long kGiveUpMs = 60000;   // no new fragment for this long: failed
+inline constexpr unsigned long kRepeatMs = 10000;  // a fragment not come is asked again
+inline constexpr unsigned long kGiveUpMs = 60000;  // no new fragment for this long: failed
 
-enum UpgradeCmdParse { kUpgradeOk = 0, kUpgradeShort = -1, kUpgradeBadTotal = -2, kUpgradeBadCount = -3 };
+enum UpgradeCmdParse {
+    kUpgradeOk = 0,
+    kUpgradeShort = -1,
+    kUpgradeBadTotal = -2,
+    kUpgradeBadCount = -3
+};
 
 // Reads an upgrade command (the whole datagram, header included) of `len` bytes: its
 // payloadlen must reach 8 and lie within the datagram, 28 <= total <= 7864320 and
 // count = ceil(total / 1024).
-[[nodiscard]] UpgradeCmdParse rcm_parse_upgrade_cmd(const uint8_t *buf, size_t len,
-                                                    uint16_t *count, uint32_t *total);
+[[nodiscard]] UpgradeCmdParse rcm_parse_upgrade_cmd(const uint8_t *buf, size_t len, uint16_t *count,
+                                                    uint32_t *total);
 
 enum FragmentParse {
     kFragmentOk = 0,

@@ -92,12 +92,16 @@ class Upgrade : public AgentTest {
         payload.insert(payload.end(), data.begin(), data.end());
         return FakeServer::request(6, 3, seq, payload);
     }
-    void send_fragment(uint16_t index, uint32_t seq) { server_.send(reply(index, seq, share(index))); }
+    void send_fragment(uint16_t index, uint32_t seq) {
+        server_.send(reply(index, seq, share(index)));
+    }
 
     // The server's upgrade command for `image_` (or the given figures); the agent takes it.
     void upgrade(long count = -1, long total = -1) {
-        uint32_t t = total < 0 ? static_cast<uint32_t>(image_.size()) : static_cast<uint32_t>(total);
-        uint16_t c = count < 0 ? static_cast<uint16_t>((t + 1023) / 1024) : static_cast<uint16_t>(count);
+        uint32_t t =
+            total < 0 ? static_cast<uint32_t>(image_.size()) : static_cast<uint32_t>(total);
+        uint16_t c =
+            count < 0 ? static_cast<uint16_t>((t + 1023) / 1024) : static_cast<uint16_t>(count);
         server_.send(FakeServer::request(0x0100, 0, 777, upgrade_payload(c, t)));
         step();
         server_.pump();
@@ -137,7 +141,8 @@ TEST_F(Upgrade, ThirtyTwoRequestsThenOnePerFreedSlotAndTheImageIsFlashedThenInit
     upgrade();
     ASSERT_FALSE(batches_.empty());
     EXPECT_EQ(32u, batches_[0]);
-    for (size_t i = 1; i < batches_.size(); ++i) EXPECT_EQ(1u, batches_[i]) << "batch " << i;
+    for (size_t i = 1; i < batches_.size(); ++i)
+        EXPECT_EQ(1u, batches_[i]) << "batch " << i;
     ASSERT_EQ(40u, requests_.size());
     for (size_t i = 0; i < requests_.size(); ++i) {
         EXPECT_EQ(i, requests_[i].index);
@@ -181,7 +186,8 @@ TEST_F(Upgrade, DroppedFragmentIsAskedAgainAfterTenSecondsWithAFreshSeq) {
     EXPECT_GE(gap, 10000);
     EXPECT_LE(gap, 12000);
     EXPECT_EQ(9u, requests_.size());
-    for (size_t i = 0; i < requests_.size(); ++i) EXPECT_EQ(seq0 + i, requests_[i].seq);
+    for (size_t i = 0; i < requests_.size(); ++i)
+        EXPECT_EQ(seq0 + i, requests_[i].seq);
     EXPECT_NE(std::string::npos, trace().find("!"));
     EXPECT_EQ(flashed_image(), flashed_);
 }
@@ -214,8 +220,8 @@ TEST_F(Upgrade, BadFragmentRepliesAreDroppedAndTheirSlotKeepsWaiting) {
              from.sin_addr.s_addr = htonl(0x7F000002);  // 127.0.0.2
              ASSERT_EQ(0, bind(other, reinterpret_cast<sockaddr *>(&from), sizeof from));
              std::vector<uint8_t> b = reply(r.index, r.seq, std::vector<uint8_t>(1024, 0xEE));
-             sendto(other, b.data(), b.size(), 0,
-                    reinterpret_cast<const sockaddr *>(&t->agent), sizeof t->agent);
+             sendto(other, b.data(), b.size(), 0, reinterpret_cast<const sockaddr *>(&t->agent),
+                    sizeof t->agent);
              close(other);
          },
          "not the RCM server"},
@@ -241,8 +247,7 @@ TEST_F(Upgrade, BadFragmentRepliesAreDroppedAndTheirSlotKeepsWaiting) {
              t->send(reply(2, r.seq, std::vector<uint8_t>(1024, 0xEE)));
          },
          "fragment 2 carries 1024 bytes, not 1014"},
-        {"no data",
-         [](FakeServer *t, const Request &r) { t->send(reply(r.index, r.seq, {})); },
+        {"no data", [](FakeServer *t, const Request &r) { t->send(reply(r.index, r.seq, {})); },
          nullptr},
     };
     for (const Case &c : cases) {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/nvram.h"
 #include "common/split.h"
+#include "platform/nvram.h"
 #include "rmagent/variables.h"
 
 namespace {

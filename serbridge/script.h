@@ -1,6 +1,7 @@
 // The connect and disconnect scripts: shell commands run through "/bin/sh" with the modem
 // terminal as standard input and output and "/tmp/ppp/serbridge-errors" as standard error,
-// started through the seam (env_spawn in platform/env.h). The waits have no time limit and block the event loop. Main thread.
+// started through the seam (env_spawn in platform/env.h). The waits have no time limit and block
+// the event loop. Main thread.
 #pragma once
 
 #include "serbridge/bridge.h"

@@ -55,10 +55,11 @@ bool FirmwareServer::add_fault(const std::string &args) {
     Fault f{"", -1, 1};
     std::string where;
     if (!(in >> f.kind >> where)) return false;
-    static const char *const kinds[] = {"drop", "dup", "reorder", "corrupt", "short", "offset",
-                                        "overlong"};
+    static const char *const kinds[] = {"drop",  "dup",    "reorder", "corrupt",
+                                        "short", "offset", "overlong"};
     bool known = false;
-    for (const char *k : kinds) known = known || f.kind == k;
+    for (const char *k : kinds)
+        known = known || f.kind == k;
     if (!known) return false;
     if (where == "next") {
         if (!(in >> f.count) || f.count <= 0) return false;
@@ -163,9 +164,10 @@ void FirmwareServer::progress(bool force) {
     double secs = start_ns_ ? static_cast<double>(now - start_ns_) / 1e9 : 0;
     double mbs = secs > 0 ? static_cast<double>(bytes_) / 1e6 / secs : 0;
     if (json_) {
-        printf("{\"msg\":\"progress\",\"served\":%u,\"count\":%u,\"bytes\":%llu,\"mbps\":%.2f,"
-               "\"repeats\":%u}\n",
-               served_count_, count_, static_cast<unsigned long long>(bytes_), mbs, repeats_);
+        printf(
+            "{\"msg\":\"progress\",\"served\":%u,\"count\":%u,\"bytes\":%llu,\"mbps\":%.2f,"
+            "\"repeats\":%u}\n",
+            served_count_, count_, static_cast<unsigned long long>(bytes_), mbs, repeats_);
     } else {
         printf("\rfirmware: %u/%u fragments, %llu bytes, %.2f MB/s, %u repeats   ", served_count_,
                count_, static_cast<unsigned long long>(bytes_), mbs, repeats_);
@@ -179,9 +181,10 @@ void FirmwareServer::summary() {
     double mbs = secs > 0 ? static_cast<double>(bytes_) / 1e6 / secs : 0;
     if (json_) {
         progress(true);
-        printf("{\"msg\":\"served\",\"count\":%u,\"bytes\":%llu,\"seconds\":%.4f,\"mbps\":%.2f,"
-               "\"repeats\":%u}\n",
-               count_, static_cast<unsigned long long>(bytes_), secs, mbs, repeats_);
+        printf(
+            "{\"msg\":\"served\",\"count\":%u,\"bytes\":%llu,\"seconds\":%.4f,\"mbps\":%.2f,"
+            "\"repeats\":%u}\n",
+            count_, static_cast<unsigned long long>(bytes_), secs, mbs, repeats_);
     } else {
         progress(true);
         printf("\nfirmware served: %u fragments, %llu bytes in %.2f s (%.2f MB/s), %u repeats\n",

@@ -185,8 +185,10 @@ bool command(char *line) {
     }
     if (!strcmp(line, "fault")) {
         if (!g_fw->add_fault(a))
-            rcm_print_event("error", "fault drop|dup|reorder|corrupt|short|offset|overlong "
-                                     "INDEX|next N", g.json);
+            rcm_print_event("error",
+                            "fault drop|dup|reorder|corrupt|short|offset|overlong "
+                            "INDEX|next N",
+                            g.json);
         else
             rcm_print_event("set", std::string("fault ") + a, g.json);
         return true;

@@ -35,10 +35,10 @@ constexpr uint8_t kNotifyWindow[kWindowLen] = {0, 0, 0, 0};
 uint8_t g_window[kWindowLen] = {0xFF, 0xFF, 0xFF, 0xFF};
 
 // Lines a card or a pipe writer can provoke at will go through the console's rate limit.
-#define SAY(...)                                        \
-    do {                                                \
-        console_fprintf_limited(stdout, __VA_ARGS__);   \
-        fflush(stdout);                                 \
+#define SAY(...)                                      \
+    do {                                              \
+        console_fprintf_limited(stdout, __VA_ARGS__); \
+        fflush(stdout);                               \
     } while (0)
 
 void usage() {
@@ -88,8 +88,8 @@ void relay_frame(const uint8_t *frame, int n) {
         return;
     }
     if (memcmp(window, g_window, kWindowLen) != 0) {
-        SAY("app_id Mismatch: %02x%02x%02x%02x != %08x", window[0], window[1], window[2],
-            window[3], get_be32(g_window));
+        SAY("app_id Mismatch: %02x%02x%02x%02x != %08x", window[0], window[1], window[2], window[3],
+            get_be32(g_window));
         return;
     }
     if (fdRsp < 0 || write(fdRsp, frame, static_cast<size_t>(n)) != n)

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,13 +25,13 @@ using cardsim::Family;
 using namespace testsupport;
 
 // A get of object 0x1001 (signal strength) under application id AA BB CC DD.
-const Bytes kGet = {0x00, 0x0A, 0x2B, 0x00, 0x10, 0x01, 0x01, 0x00,
-                    0xAA, 0xBB, 0xCC, 0xDD, 0x00, 0x00};
+const Bytes kGet = {0x00, 0x0A, 0x2B, 0x00, 0x10, 0x01, 0x01,
+                    0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0x00, 0x00};
 // Its answer as the card sends it, with the value 7E 7D (stuffed on the wire).
 const Bytes kAnswer = {0x00, 0x0C, 0x6B, 0x00, 0x10, 0x01, 0x02, 0x00,
                        0xAA, 0xBB, 0xCC, 0xDD, 0x00, 0x02, 0x7E, 0x7D};
-const Bytes kHeartbeat = {0x00, 0x0A, 0x6B, 0x00, 0x00, 0x00, 0x07, 0x00,
-                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+const Bytes kHeartbeat = {0x00, 0x0A, 0x6B, 0x00, 0x00, 0x00, 0x07,
+                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
 std::string stuffed_hex(const Bytes &d) {
     Bytes out = {0x7E};
@@ -248,7 +248,9 @@ TEST_F(Statpipe, AFullResponsePipeDropsFramesAndTheRelayGoesOn) {
 
 class StatpipeStart : public ::testing::Test {
   protected:
-    RunResult run(const std::vector<std::string> &args = {}) { return run_program("statpipe", args); }
+    RunResult run(const std::vector<std::string> &args = {}) {
+        return run_program("statpipe", args);
+    }
     bool exists(const char *path) {
         struct stat st;
         return lstat(root_.host(path).c_str(), &st) == 0;
@@ -284,9 +286,9 @@ TEST_F(StatpipeStart, PipeFailuresEndWith255LeavingNoPipe) {
 
 TEST_F(StatpipeStart, UsageForHelpOtherOptionsAndOperands) {
     const char kUsage[] = "usage: statpipe [-d] \n   -f: do not fork from the shell.\n";
-    for (const std::vector<std::string> &args : {std::vector<std::string>{"-h"},
-                                                 std::vector<std::string>{"-x"},
-                                                 std::vector<std::string>{"-d", "now"}}) {
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"-h"}, std::vector<std::string>{"-x"},
+          std::vector<std::string>{"-d", "now"}}) {
         RunResult r = run(args);
         EXPECT_EQ(r.exit_code(), 1) << args[0];
         EXPECT_EQ(r.out, kUsage) << args[0];

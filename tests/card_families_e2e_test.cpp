@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "common/bytes.h"
-#include "tests/support/framing_oracle.h"
 #include "sim/cardsim/cardsim_thread.h"
+#include "tests/support/framing_oracle.h"
 #include "tests/support/testsupport.h"
 #include "tools/modem_client.h"
 

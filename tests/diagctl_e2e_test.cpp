@@ -238,7 +238,9 @@ TEST_F(Diagctl, TlCodecWithoutAPort) {
                  "--number-plan", "1", "--subaddress", "a1b2"});
     EXPECT_EQ(0, r.exit_code()) << r.err;
     EXPECT_EQ("{\"hex\": \"000002100202069081989919800304002a1b20\", \"length\": 19}\n", r.out);
-    r = diagctl({"-j", "tl", "decode", "02070239" "23"});
+    r = diagctl({"-j", "tl", "decode",
+                 "02070239"
+                 "23"});
     EXPECT_EQ(0, r.exit_code()) << r.err;
     EXPECT_NE(std::string::npos,
               r.out.find("\"cause\": {\"reply_seq\": 14, \"error_class\": 1, \"cause_code\": 35}"))
@@ -257,7 +259,8 @@ TEST_F(Diagctl, SmsWriteListReadDelete) {
     RunResult r = diagctl({"-j", "sms", "write", "6195551234", "48656c6c6f"});
     EXPECT_EQ(0, r.exit_code()) << r.err;
     EXPECT_NE(std::string::npos,
-              r.out.find("\"tl\": \"0000021002040702986555448d00080548656c6c6f\"}")) << r.out;
+              r.out.find("\"tl\": \"0000021002040702986555448d00080548656c6c6f\"}"))
+        << r.out;
     r = diagctl({"-j", "sms", "list"});
     EXPECT_EQ("{\"count\": 2, \"indices\": [7, 8]}\n", r.out);
     r = diagctl({"-j", "sms", "read", "8"});

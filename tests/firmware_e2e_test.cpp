@@ -91,12 +91,14 @@ class Firmware : public ::testing::Test {
         o.path_prefix = root_.host("/bin");
         o.stderr_path = root_.host("/agent.err");
         agent_ = spawn_program("rmagent", {"-d", "-s", "127.0.0.1", "-m", "fw.example"}, o);
-        ASSERT_TRUE(printed("/server.out", "wl0_sta_maxunit")) << read_file(root_.host("/agent.err"));
+        ASSERT_TRUE(printed("/server.out", "wl0_sta_maxunit"))
+            << read_file(root_.host("/agent.err"));
     }
     std::vector<uint8_t> write_image(size_t payload) {
         TrxBuild b;
         std::vector<uint8_t> p(payload);
-        for (size_t i = 0; i < payload; ++i) p[i] = static_cast<uint8_t>(i * 13 + (i >> 10));
+        for (size_t i = 0; i < payload; ++i)
+            p[i] = static_cast<uint8_t>(i * 13 + (i >> 10));
         b.payloads.push_back(p);
         std::vector<uint8_t> img = trx_build(b);
         write_file(root_.host("/image.trx"), std::string(img.begin(), img.end()));

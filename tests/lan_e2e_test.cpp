@@ -82,7 +82,8 @@ class LanServices : public ::testing::Test {
         ro.stdout_path = root_.host("/ring.out");
         ring_ = spawn_program("syslogring", {"-k", std::to_string(key), "-s", "4096"}, ro);
         close(ring_in_[0]);
-        ASSERT_TRUE(wait_until([&] { return read_file(root_.host("/ring.out")).find("ready") == 0; }, 30000));
+        ASSERT_TRUE(wait_until(
+            [&] { return read_file(root_.host("/ring.out")).find("ready") == 0; }, 30000));
         ASSERT_EQ(0, pipe2(server_in_, O_CLOEXEC));
         SpawnOptions so;
         so.stdin_fd = server_in_[0];
@@ -91,7 +92,8 @@ class LanServices : public ::testing::Test {
         close(server_in_[0]);
         ASSERT_TRUE(wait_until([&] { return !read_file(root_.host("/port")).empty(); }, 30000));
         SpawnOptions o;
-        o.env = {"RMAGENT_PORT=0", "RMAGENT_ADDR=127.0.0.1",
+        o.env = {"RMAGENT_PORT=0",
+                 "RMAGENT_ADDR=127.0.0.1",
                  "RMAGENT_SERVER_PORT=" + std::to_string(std::stoi(read_file(root_.host("/port")))),
                  "RMAGENT_SYSLOG_KEY=" + std::to_string(key),
                  "RMAGENT_DISCOVERY_PORT=" + std::to_string(disc_),
@@ -100,11 +102,15 @@ class LanServices : public ::testing::Test {
         o.stderr_path = root_.host("/agent.err");
         agent_ = spawn_program("rmagent", {"-s", "127.0.0.1", "-m", "lan.example"}, o);
         ASSERT_TRUE(wait_until(
-            [&] { return read_file(root_.host("/server.out")).find("\"msg\":\"register\"") != std::string::npos; },
+            [&] {
+                return read_file(root_.host("/server.out")).find("\"msg\":\"register\"") !=
+                       std::string::npos;
+            },
             60000));
     }
     RunResult lanctl(std::vector<std::string> args) {
-        args.insert(args.begin(), {"-p", std::to_string(disc_), "-P", std::to_string(desk_), "-t", "10"});
+        args.insert(args.begin(),
+                    {"-p", std::to_string(disc_), "-P", std::to_string(desk_), "-t", "10"});
         return run_program("lanctl", args, {}, 60000);
     }
 
@@ -116,13 +122,15 @@ class LanServices : public ::testing::Test {
 
 TEST_F(LanServices, FindDriveTheLinkAndSetTheIntervalThroughLanctl) {
     start_agent();
-    const std::string line = "router 127.0.0.1: model \"CR-100\", MAC 00:90:4c:0a:0b:0c, LAN "
-                             "192.168.1.1 netmask 255.255.255.0, reconnect interval 30 s\n";
+    const std::string line =
+        "router 127.0.0.1: model \"CR-100\", MAC 00:90:4c:0a:0b:0c, LAN "
+        "192.168.1.1 netmask 255.255.255.0, reconnect interval 30 s\n";
     RunResult r = lanctl({"find", "127.0.0.1"});
     EXPECT_EQ(0, r.exit_code()) << r.err;
     EXPECT_EQ(line, r.out);
     // By loopback broadcast: the discovery socket listens on every address.
-    r = run_program("lanctl", {"-p", std::to_string(disc_), "-t", "3", "find", "127.255.255.255"}, {}, 60000);
+    r = run_program("lanctl", {"-p", std::to_string(disc_), "-t", "3", "find", "127.255.255.255"},
+                    {}, 60000);
     EXPECT_EQ(0, r.exit_code()) << r.err;
     EXPECT_EQ(line, r.out);
 
@@ -158,17 +166,20 @@ TEST_F(LanServices, FindDriveTheLinkAndSetTheIntervalThroughLanctl) {
         waitpid(init, nullptr, 0);
     }
     EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-    EXPECT_NE(std::string::npos,
-              read_file(root_.host("/flash/backup")).find(std::string("vzw_reconnect_interval=90\0", 26)));
-    EXPECT_NE(std::string::npos,
-              read_file(root_.host("/flash/nvram")).find(std::string("vzw_reconnect_interval=90\0", 26)));
+    EXPECT_NE(std::string::npos, read_file(root_.host("/flash/backup"))
+                                     .find(std::string("vzw_reconnect_interval=90\0", 26)));
+    EXPECT_NE(
+        std::string::npos,
+        read_file(root_.host("/flash/nvram")).find(std::string("vzw_reconnect_interval=90\0", 26)));
 }
 
 TEST_F(LanServices, NoRouterMeansStatusTwo) {
-    RunResult r = run_program("lanctl", {"-p", std::to_string(disc_), "-t", "1", "find", "127.0.0.1"}, {}, 60000);
+    RunResult r = run_program(
+        "lanctl", {"-p", std::to_string(disc_), "-t", "1", "find", "127.0.0.1"}, {}, 60000);
     EXPECT_EQ(2, r.exit_code());
     EXPECT_EQ("lanctl: no router answered\n", r.err);
-    r = run_program("lanctl", {"-P", std::to_string(desk_), "-t", "2", "wan", "127.0.0.1", "state"}, {}, 60000);
+    r = run_program("lanctl", {"-P", std::to_string(desk_), "-t", "2", "wan", "127.0.0.1", "state"},
+                    {}, 60000);
     EXPECT_EQ(2, r.exit_code());
     r = run_program("lanctl", {"bogus"}, {}, 60000);
     EXPECT_EQ(4, r.exit_code());

@@ -57,10 +57,12 @@ class Rmagent : public ::testing::Test {
     }
     SpawnOptions agent_options(int server_port, int ring_key) const {
         SpawnOptions o;
-        o.env = {"RMAGENT_PORT=0", "RMAGENT_ADDR=127.0.0.1",
+        o.env = {"RMAGENT_PORT=0",
+                 "RMAGENT_ADDR=127.0.0.1",
                  "RMAGENT_SERVER_PORT=" + std::to_string(server_port),
                  "RMAGENT_SYSLOG_KEY=" + std::to_string(ring_key),
-                 "RMAGENT_DESKMGR_PORT=0", "RMAGENT_DISCOVERY_PORT=0"};
+                 "RMAGENT_DESKMGR_PORT=0",
+                 "RMAGENT_DISCOVERY_PORT=0"};
         o.path_prefix = root_.host("/bin");
         o.stderr_path = root_.host("/agent.err");
         return o;

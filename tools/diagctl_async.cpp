@@ -142,7 +142,8 @@ int activation(DiagctlCtx &ctx, int argc, char **argv) {
     DiagctlOut &out = *ctx.out;
     unsigned long op = 0;
     if ((!std::strcmp(sub, "iota") || !std::strcmp(sub, "oma")) && argc == 3) {
-        if (!diagctl_number(argv[2], 255, &op)) return diagctl_usage("activation iota|oma: OP 0-255");
+        if (!diagctl_number(argv[2], 255, &op))
+            return diagctl_usage("activation iota|oma: OP 0-255");
         if (ctx.dry) return 0;
         uint8_t buf[256];
         bool iota = sub[0] == 'i';
@@ -158,8 +159,9 @@ int activation(DiagctlCtx &ctx, int argc, char **argv) {
         uint8_t a, b, c, d;
         uint16_t e, err = 0;
         int status = diag_oma_config_get(&a, &b, &c, &d, &e, &err);
-        if (status) return status == 26 ? out.fail("activation oma-config", status, "nv_status", err)
-                                        : out.fail("activation oma-config", status);
+        if (status)
+            return status == 26 ? out.fail("activation oma-config", status, "nv_status", err)
+                                : out.fail("activation oma-config", status);
         out.boolean("a", a);
         out.boolean("b", b);
         out.boolean("c", c);
@@ -173,13 +175,15 @@ int activation(DiagctlCtx &ctx, int argc, char **argv) {
         uint8_t v = 0;
         uint16_t err = 0;
         int status = diag_activation_ctl_get(&v, &err);
-        if (status) return status == 26 ? out.fail("activation ctl", status, "nv_status", err)
-                                        : out.fail("activation ctl", status);
+        if (status)
+            return status == 26 ? out.fail("activation ctl", status, "nv_status", err)
+                                : out.fail("activation ctl", status);
         out.num("activation_ctl", v);
         out.finish();
         return 0;
     }
-    return diagctl_usage("activation start [DIAL] [-t SECONDS] | iota OP | oma OP | oma-config | ctl");
+    return diagctl_usage(
+        "activation start [DIAL] [-t SECONDS] | iota OP | oma OP | oma-config | ctl");
 }
 
 }  // namespace
@@ -216,11 +220,11 @@ int diagctl_events(DiagctlCtx &ctx, int argc, char **argv) {
 
 int diagctl_log(DiagctlCtx &ctx, int argc, char **argv) {
     bool on = argc == 3 && !std::strcmp(argv[1], "on");
-    if (argc != 3 || (!on && std::strcmp(argv[1], "off")))
-        return diagctl_usage("log on|off CODE");
+    if (argc != 3 || (!on && std::strcmp(argv[1], "off"))) return diagctl_usage("log on|off CODE");
     unsigned long code = 0;
     bool all = !std::strcmp(argv[2], "all") || !std::strcmp(argv[2], "-1");
-    if (!all && !diagctl_number(argv[2], 0xFFFF, &code)) return diagctl_usage("log: CODE 0-0xffff or all", argv[2]);
+    if (!all && !diagctl_number(argv[2], 0xFFFF, &code))
+        return diagctl_usage("log: CODE 0-0xffff or all", argv[2]);
     if (ctx.dry) return 0;
     int log_code = all ? kDiagAllLogCodes : static_cast<int>(code);
     int status = on ? EnableLog(log_code) : DisableLog(log_code);

@@ -11,12 +11,21 @@ int help(DiagctlCtx &ctx, int argc, char **) {
 }
 
 const DiagctlCommand kCommands[] = {
-    {"show", diagctl_show, true}, {"network", diagctl_network, true}, {"mode", diagctl_mode, true},
-    {"nv", diagctl_nv, true},     {"nam", diagctl_nam, true},         {"item", diagctl_item, true},
-    {"spc", diagctl_spc, true},   {"lock", diagctl_lock, true},       {"prl", diagctl_prl, true},
-    {"sms", diagctl_sms, true},   {"tl", diagctl_tl, false},
-    {"activation", diagctl_activation, true}, {"events", diagctl_events, true},
-    {"log", diagctl_log, true},   {"fieldtest", diagctl_fieldtest, true},
+    {"show", diagctl_show, true},
+    {"network", diagctl_network, true},
+    {"mode", diagctl_mode, true},
+    {"nv", diagctl_nv, true},
+    {"nam", diagctl_nam, true},
+    {"item", diagctl_item, true},
+    {"spc", diagctl_spc, true},
+    {"lock", diagctl_lock, true},
+    {"prl", diagctl_prl, true},
+    {"sms", diagctl_sms, true},
+    {"tl", diagctl_tl, false},
+    {"activation", diagctl_activation, true},
+    {"events", diagctl_events, true},
+    {"log", diagctl_log, true},
+    {"fieldtest", diagctl_fieldtest, true},
     {"help", help, false},
 };
 

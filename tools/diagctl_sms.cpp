@@ -102,8 +102,9 @@ void diagctl_print_tl(DiagctlOut &out, const char *key, const wms_tl_message &m,
     number_field("size", size);
     if (m.message_type == 2) {
         char cause[128], cause_plain[128];
-        snprintf(cause, sizeof cause, "{\"reply_seq\": %d, \"error_class\": %d, \"cause_code\": %d}",
-                 m.cause_reply_seq, m.error_class, m.cause_code);
+        snprintf(cause, sizeof cause,
+                 "{\"reply_seq\": %d, \"error_class\": %d, \"cause_code\": %d}", m.cause_reply_seq,
+                 m.error_class, m.cause_code);
         snprintf(cause_plain, sizeof cause_plain, "reply_seq %d, error_class %d, cause_code %d",
                  m.cause_reply_seq, m.error_class, m.cause_code);
         field("cause", cause, cause_plain);
@@ -215,7 +216,8 @@ int diagctl_tl(DiagctlCtx &ctx, int argc, char **argv) {
     if (argc == 3 && !std::strcmp(argv[1], "decode")) {
         static uint8_t in[1024];
         size_t len = 0;
-        if (!diagctl_hex(argv[2], in, sizeof in, &len)) return diagctl_usage("tl decode: HEX", argv[2]);
+        if (!diagctl_hex(argv[2], in, sizeof in, &len))
+            return diagctl_usage("tl decode: HEX", argv[2]);
         if (ctx.dry) return 0;
         wms_tl_message m;
         size_t size = 0;
@@ -252,7 +254,8 @@ int diagctl_sms(DiagctlCtx &ctx, int argc, char **argv) {
         return 0;
     }
     if (!std::strcmp(sub, "read") && argc == 3) {
-        if (!diagctl_number(argv[2], 0xFFFFFFFFul, &index)) return diagctl_usage("sms read: INDEX", argv[2]);
+        if (!diagctl_number(argv[2], 0xFFFFFFFFul, &index))
+            return diagctl_usage("sms read: INDEX", argv[2]);
         if (ctx.dry) return 0;
         static uint8_t msg[4096];
         size_t len = 0;
@@ -271,7 +274,8 @@ int diagctl_sms(DiagctlCtx &ctx, int argc, char **argv) {
     }
     if (!std::strcmp(sub, "tag") && argc == 4) {
         bool read = !std::strcmp(argv[3], "read");
-        if (!diagctl_number(argv[2], 0xFFFFFFFFul, &index) || (!read && std::strcmp(argv[3], "unread")))
+        if (!diagctl_number(argv[2], 0xFFFFFFFFul, &index) ||
+            (!read && std::strcmp(argv[3], "unread")))
             return diagctl_usage("sms tag INDEX read|unread");
         if (ctx.dry) return 0;
         int status = WMSDiag_SetMessageTag(&txn, static_cast<uint32_t>(index), read ? 1 : 0);
@@ -285,14 +289,16 @@ int diagctl_sms(DiagctlCtx &ctx, int argc, char **argv) {
         if (!all && !diagctl_number(argv[2], 0xFFFFFFFFul, &index))
             return diagctl_usage("sms delete INDEX|all", argv[2]);
         if (ctx.dry) return 0;
-        int status = all ? WMSDiag_ClearAllMsgs(&txn) : WMSDiag_ClearMsg(&txn, static_cast<uint32_t>(index));
+        int status =
+            all ? WMSDiag_ClearAllMsgs(&txn) : WMSDiag_ClearMsg(&txn, static_cast<uint32_t>(index));
         if (status) return out.fail("sms delete", status);
         out.num("transaction", txn);
         out.finish();
         return 0;
     }
     if (!std::strcmp(sub, "write") && (argc == 4 || argc == 5)) {
-        if (argc == 5 && std::strcmp(argv[4], "--reply")) return diagctl_usage("sms write: --reply", argv[4]);
+        if (argc == 5 && std::strcmp(argv[4], "--reply"))
+            return diagctl_usage("sms write: --reply", argv[4]);
         char to[] = "--to", bearer[] = "--bearer", reply[] = "--reply";
         char *opts[] = {to, argv[2], bearer, argv[3], reply};
         wms_tl_message m;
@@ -309,6 +315,7 @@ int diagctl_sms(DiagctlCtx &ctx, int argc, char **argv) {
         out.finish();
         return 0;
     }
-    return diagctl_usage("sms list | read INDEX | tag INDEX read|unread | delete INDEX|all | "
-                         "write NUMBER BEARERHEX [--reply]");
+    return diagctl_usage(
+        "sms list | read INDEX | tag INDEX read|unread | delete INDEX|all | "
+        "write NUMBER BEARERHEX [--reply]");
 }

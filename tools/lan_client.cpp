@@ -230,8 +230,7 @@ LanStatus lan_set(const sockaddr_in &to, const LanSet &set, int timeout_ms, std:
     uint8_t req[kDiscoveryRecordSize];
     discovery_encode(r, req);
     Fd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (fd.get() < 0 ||
-        connect(fd.get(), reinterpret_cast<const sockaddr *>(&to), sizeof to) < 0 ||
+    if (fd.get() < 0 || connect(fd.get(), reinterpret_cast<const sockaddr *>(&to), sizeof to) < 0 ||
         send(fd.get(), req, sizeof req, 0) != static_cast<ssize_t>(sizeof req)) {
         *why = std::string("send to ") + dotted(to.sin_addr.s_addr) + ": " + strerror(errno);
         return kLanNoAnswer;

@@ -13,11 +13,11 @@
 
 // Exit statuses of lanctl, also what the operations below return.
 enum LanStatus {
-    kLanOk = 0,         // done / answered
-    kLanRefused = 1,    // the router answered that it did not do it
-    kLanNoAnswer = 2,   // nothing (valid) came back in time, or no connection
-    kLanBadReply = 3,   // only malformed replies came back
-    kLanUsage = 4,      // bad arguments, or refused here before anything was sent
+    kLanOk = 0,        // done / answered
+    kLanRefused = 1,   // the router answered that it did not do it
+    kLanNoAnswer = 2,  // nothing (valid) came back in time, or no connection
+    kLanBadReply = 3,  // only malformed replies came back
+    kLanUsage = 4,     // bad arguments, or refused here before anything was sent
 };
 
 struct RouterInfo {
@@ -32,12 +32,14 @@ struct RouterInfo {
 
 // Reply parsers: true when `data[0..len)` is exactly a 696-byte information reply (signature
 // 0xBA, opcode 2) / set reply (opcode 4); otherwise false with the reason in `why`.
-[[nodiscard]] bool lan_parse_info_reply(const uint8_t *data, size_t len, RouterInfo *out, std::string *why);
+[[nodiscard]] bool lan_parse_info_reply(const uint8_t *data, size_t len, RouterInfo *out,
+                                        std::string *why);
 [[nodiscard]] bool lan_parse_set_reply(const uint8_t *data, size_t len, std::string *why);
 // The 16-byte response to the request whose header is `request`: it must echo the request
 // (tag, command, spare byte) with type 2 and length 16.
-[[nodiscard]] bool lan_parse_deskmgr_response(const uint8_t *data, size_t len, const uint8_t request[12],
-                                uint32_t *result, std::string *why);
+[[nodiscard]] bool lan_parse_deskmgr_response(const uint8_t *data, size_t len,
+                                              const uint8_t request[12], uint32_t *result,
+                                              std::string *why);
 
 // One line for a person: address, model, MAC, LAN address and netmask, reconnect interval
 // (a figure whose flag the reply lacks shows as "-").
@@ -58,14 +60,15 @@ struct LanSet {
 // Finds routers at `to` (a router or a broadcast address): asks once a second and collects
 // the replies (one per address) until `timeout_ms` passes, or until the first for a unicast
 // address. kLanOk with at least one router; `notes` gets a line per malformed reply.
-[[nodiscard]] LanStatus lan_find(const sockaddr_in &to, int timeout_ms, std::vector<RouterInfo> *found,
-                   std::vector<std::string> *notes);
+[[nodiscard]] LanStatus lan_find(const sockaddr_in &to, int timeout_ms,
+                                 std::vector<RouterInfo> *found, std::vector<std::string> *notes);
 
 // Sends the set to the one router at `to` and waits for its set reply. kLanUsage (nothing
 // sent) for a broadcast address or a figure the router would refuse; `why` says what.
-[[nodiscard]] LanStatus lan_set(const sockaddr_in &to, const LanSet &set, int timeout_ms, std::string *why);
+[[nodiscard]] LanStatus lan_set(const sockaddr_in &to, const LanSet &set, int timeout_ms,
+                                std::string *why);
 
 // Desktop-manager command 1 (up), 2 (down) or 3 (state) to the router at `to`; `result` is
 // the router's result field.
-[[nodiscard]] LanStatus lan_wan(const sockaddr_in &to, uint16_t command, int timeout_ms, uint32_t *result,
-                  std::string *why);
+[[nodiscard]] LanStatus lan_wan(const sockaddr_in &to, uint16_t command, int timeout_ms,
+                                uint32_t *result, std::string *why);

@@ -42,9 +42,10 @@ TEST(LanReplies, InformationReplyIsReadAndPrintedWithEveryFigure) {
     std::string why;
     ASSERT_TRUE(lan_parse_info_reply(r.data(), r.size(), &info, &why)) << why;
     info.from.s_addr = ip("127.0.0.1");
-    EXPECT_EQ("router 127.0.0.1: model \"CR-100\", MAC 00:90:4c:0a:0b:0c, LAN 192.168.1.1 "
-              "netmask 255.255.255.0, reconnect interval 45 s",
-              lan_format_info(info));
+    EXPECT_EQ(
+        "router 127.0.0.1: model \"CR-100\", MAC 00:90:4c:0a:0b:0c, LAN 192.168.1.1 "
+        "netmask 255.255.255.0, reconnect interval 45 s",
+        lan_format_info(info));
     info.flags = 0x0400;
     EXPECT_EQ("router 127.0.0.1: model \"CR-100\", MAC -, LAN - netmask -, reconnect interval -",
               lan_format_info(info));
@@ -128,7 +129,8 @@ class StandIn {
             uint8_t buf[1024];
             sockaddr_in from{};
             socklen_t len = sizeof from;
-            ssize_t n = recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &len);
+            ssize_t n =
+                recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &len);
             if (n < 0) continue;
             ++received_;
             sendto(fd_, reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr *>(&from), len);

@@ -112,8 +112,8 @@ int main(int argc, char **argv) {
         if (!parse_addr(left == 1 ? args[0] : "255.255.255.255", &addr)) return usage();
         std::vector<RouterInfo> found;
         std::vector<std::string> notes;
-        LanStatus st = lan_find(address(addr, disc_port), static_cast<int>(seconds ? seconds : 3) * 1000,
-                                &found, &notes);
+        LanStatus st = lan_find(address(addr, disc_port),
+                                static_cast<int>(seconds ? seconds : 3) * 1000, &found, &notes);
         for (const std::string &n : notes)
             fprintf(stderr, "lanctl: %s\n", n.c_str());
         for (const RouterInfo &r : found)
@@ -131,7 +131,8 @@ int main(int argc, char **argv) {
                     "until it is back%s\n",
                     set.has_lan ? ", then at its new LAN address" : "");
         std::string why;
-        LanStatus st = lan_set(address(addr, disc_port), set, static_cast<int>(seconds ? seconds : 5) * 1000, &why);
+        LanStatus st = lan_set(address(addr, disc_port), set,
+                               static_cast<int>(seconds ? seconds : 5) * 1000, &why);
         if (st == kLanOk)
             printf("set taken by %s; it is rebooting\n", args[0]);
         else
@@ -145,8 +146,8 @@ int main(int argc, char **argv) {
         if (!command) return usage();
         uint32_t result = 0;
         std::string why;
-        LanStatus st = lan_wan(address(addr, desk_port), command, static_cast<int>(seconds ? seconds : 5) * 1000,
-                               &result, &why);
+        LanStatus st = lan_wan(address(addr, desk_port), command,
+                               static_cast<int>(seconds ? seconds : 5) * 1000, &result, &why);
         if (st != kLanOk) {
             fprintf(stderr, "lanctl: %s\n", why.c_str());
             return st;

@@ -18,7 +18,8 @@ std::vector<uint8_t> trx_build(const TrxBuild &b) {
     h.flags = b.flags;
     h.version = b.version;
     for (size_t i = 0; i < b.payloads.size() && i < 3; ++i) {
-        while (image.size() % 4) image.push_back(0);
+        while (image.size() % 4)
+            image.push_back(0);
         h.offsets[i] = static_cast<uint32_t>(image.size());
         image.insert(image.end(), b.payloads[i].begin(), b.payloads[i].end());
     }

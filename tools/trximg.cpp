@@ -43,14 +43,29 @@ int build(int argc, char **argv) {
     optind = 1;
     while ((opt = getopt(argc, argv, "o:f:V:L:C:M:F:")) != -1) {
         switch (opt) {
-            case 'o': out = optarg; break;
-            case 'f': b.flags = static_cast<uint16_t>(number(optarg)); break;
-            case 'V': b.version = static_cast<uint16_t>(number(optarg)); break;
-            case 'L': b.lie_len = number(optarg); break;
-            case 'C': b.lie_crc = number(optarg); break;
-            case 'M': b.lie_magic = number(optarg); break;
-            case 'F': b.lie_flags = static_cast<uint16_t>(number(optarg)); break;
-            default: return usage();
+            case 'o':
+                out = optarg;
+                break;
+            case 'f':
+                b.flags = static_cast<uint16_t>(number(optarg));
+                break;
+            case 'V':
+                b.version = static_cast<uint16_t>(number(optarg));
+                break;
+            case 'L':
+                b.lie_len = number(optarg);
+                break;
+            case 'C':
+                b.lie_crc = number(optarg);
+                break;
+            case 'M':
+                b.lie_magic = number(optarg);
+                break;
+            case 'F':
+                b.lie_flags = static_cast<uint16_t>(number(optarg));
+                break;
+            default:
+                return usage();
         }
     }
     if (!out || argc - optind > 3) return usage();

@@ -164,7 +164,8 @@ void handle_event(uint16_t id, unsigned code, const uint8_t *p, size_t n) {
             if (code == 3) on_2562(p, n);
             break;
         case 2565:
-            if (code == 3 && n >= 3) diag_raise_event(kEventTypeCallEnd, p[1] && !p[2] ? 22 : 23, 0, nullptr);
+            if (code == 3 && n >= 3)
+                diag_raise_event(kEventTypeCallEnd, p[1] && !p[2] ? 22 : 23, 0, nullptr);
             break;
         case 2574:
             if (code == 3) on_2574(p, n);
@@ -281,9 +282,8 @@ int log_edit(int log_code, int on) {
         std::memcpy(request + 16, g_log_mask + at, kDiagLogMaskEq1);
         DiagResponse response;
         status = diag_transact(request, kLogConfigRequest, 5, &response);
-        if (status == kDiagOk &&
-            (response.size() < 12 || response.data()[0] != kLogConfigCommand ||
-             get_le32(response.data() + 8) != 0))
+        if (status == kDiagOk && (response.size() < 12 || response.data()[0] != kLogConfigCommand ||
+                                  get_le32(response.data() + 8) != 0))
             status = kDiagMismatch;
     }
     pthread_mutex_unlock(&g_log_mutex);
@@ -386,8 +386,8 @@ int ActivateDevice(const char *dial_string) {
     uint8_t scratch[kIotaOut];
     switch (g_diag.carrier_id) {
         case 1:
-            status = dial_string ? Diag_Start_Origination_Call(dial_string, strnlen(dial_string, 64),
-                                                               kOriginationValue)
+            status = dial_string ? Diag_Start_Origination_Call(
+                                       dial_string, strnlen(dial_string, 64), kOriginationValue)
                                  : kDiagNullArgument;
             break;
         case 2:

@@ -42,7 +42,7 @@ inline constexpr int kGpsConversionFailed = 214;
 inline constexpr int kGpsEmptyPath = 500;
 
 // Device information, status and NV items.
-inline constexpr int kDiagWrongEcho = 12;       // Diag_Mode_Change: the card echoed another mode
-inline constexpr int kDiagNoRoom = 13;          // an output too small for what the card holds
-inline constexpr int kDiagNvRefused = 26;       // the card answered a nonzero nv_status
-inline constexpr int kDiagNotSupported = 40;    // Diag_Get_RSSI on a card without the request
+inline constexpr int kDiagWrongEcho = 12;     // Diag_Mode_Change: the card echoed another mode
+inline constexpr int kDiagNoRoom = 13;        // an output too small for what the card holds
+inline constexpr int kDiagNvRefused = 26;     // the card answered a nonzero nv_status
+inline constexpr int kDiagNotSupported = 40;  // Diag_Get_RSSI on a card without the request

@@ -18,20 +18,68 @@
 #include "platform/env.h"
 
 const char *const pFieldEntries[kFieldTestRows] = {
-    "Warranty Date", "Slot Cycle Index", "Current NAM", "Auto NAM", "SPC Change Enabled",
-    "NAM Name", "Directory Number", "Access Overload Class", "MCC", "MNC", "Channel Primary A",
-    "Channel Primary B", "Channel Secondary A", "Channel Secondary B", "Home SID Table",
-    "Terminated Reg Home SID", "Terminated Reg Foreign SID", "System Preferred Mode",
-    "PRL Version Number", "DNS Primary", "DNS Secondary", "Packet Dial String", "MDR Mode",
-    "Data SCRM", "MIP HA SPI Value", "MIP Reverse Tunneling", "MIP Home",
-    "MIP Primary HA Address", "MIP Secondary HA Address", "MIP Behaviour",
-    "MIP Pre Registration Timeout", "MIP Registration Retries", "DMU Key Exchange Indicator",
-    "NID", "FER", "RSSI", "EC_IO", "Channel", "Latitude", "Longitude", "Tx Power", "Rx Power",
-    "Band Class", "P Rev", "Packet Zone ID", "Last Call Error", "Service Options In Use",
-    "Call State", "Dormant State", "MAC Index", "Subnet Mask", "Color Code", "UATI024",
-    "Finger Info PN_Offsets", "Finger Info Walsh_Codes", "Finger Info RSSI",
-    "Active Set PN Offsets", "Active Set EC IO dBm", "Active Set Channel",
-    "Candidate Set PN Offsets", "Candidate Set EC IO dBm", "Candidate Set Channel",
+    "Warranty Date",
+    "Slot Cycle Index",
+    "Current NAM",
+    "Auto NAM",
+    "SPC Change Enabled",
+    "NAM Name",
+    "Directory Number",
+    "Access Overload Class",
+    "MCC",
+    "MNC",
+    "Channel Primary A",
+    "Channel Primary B",
+    "Channel Secondary A",
+    "Channel Secondary B",
+    "Home SID Table",
+    "Terminated Reg Home SID",
+    "Terminated Reg Foreign SID",
+    "System Preferred Mode",
+    "PRL Version Number",
+    "DNS Primary",
+    "DNS Secondary",
+    "Packet Dial String",
+    "MDR Mode",
+    "Data SCRM",
+    "MIP HA SPI Value",
+    "MIP Reverse Tunneling",
+    "MIP Home",
+    "MIP Primary HA Address",
+    "MIP Secondary HA Address",
+    "MIP Behaviour",
+    "MIP Pre Registration Timeout",
+    "MIP Registration Retries",
+    "DMU Key Exchange Indicator",
+    "NID",
+    "FER",
+    "RSSI",
+    "EC_IO",
+    "Channel",
+    "Latitude",
+    "Longitude",
+    "Tx Power",
+    "Rx Power",
+    "Band Class",
+    "P Rev",
+    "Packet Zone ID",
+    "Last Call Error",
+    "Service Options In Use",
+    "Call State",
+    "Dormant State",
+    "MAC Index",
+    "Subnet Mask",
+    "Color Code",
+    "UATI024",
+    "Finger Info PN_Offsets",
+    "Finger Info Walsh_Codes",
+    "Finger Info RSSI",
+    "Active Set PN Offsets",
+    "Active Set EC IO dBm",
+    "Active Set Channel",
+    "Candidate Set PN Offsets",
+    "Candidate Set EC IO dBm",
+    "Candidate Set Channel",
 };
 
 namespace {
@@ -48,7 +96,7 @@ struct FieldTest {
         pthread_condattr_destroy(&attr);
     }
     pthread_mutex_t mutex;
-    pthread_cond_t cond;  // signalled when switched off
+    pthread_cond_t cond;   // signalled when switched off
     bool enabled = false;  // g_bFieldTestingEnabled
     pthread_t thread{};
 };
@@ -56,7 +104,8 @@ struct FieldTest {
 FieldTest g_ft;
 
 // One value, bounded by its 256 bytes.
-void put(field_test_text *values, int row, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
+void put(field_test_text *values, int row, const char *fmt, ...)
+    __attribute__((format(printf, 3, 4)));
 void put(field_test_text *values, int row, const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
@@ -65,7 +114,8 @@ void put(field_test_text *values, int row, const char *fmt, ...) {
 }
 
 // Appends to a value within its 256 bytes.
-void append(field_test_text *values, int row, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
+void append(field_test_text *values, int row, const char *fmt, ...)
+    __attribute__((format(printf, 3, 4)));
 void append(field_test_text *values, int row, const char *fmt, ...) {
     size_t used = strnlen(values[row], kFieldTestText - 1);
     va_list ap;
@@ -161,8 +211,8 @@ void fill_radio_rows(field_test_text *v) {
     }
     uint8_t snap[kDiagSnapshotSize];
     if (Diag_Get_New_Snapshot(snap) == 0) {
-        static const char *const kStates[] = {"IDLE",    "CONNECTING", "AUTHENTICATING",
-                                              "CONNECTED", "DORMANT",  "DISCONNECTING"};
+        static const char *const kStates[] = {"IDLE",      "CONNECTING", "AUTHENTICATING",
+                                              "CONNECTED", "DORMANT",    "DISCONNECTING"};
         put(v, 42, "%d", snap[12]);
         put(v, 43, "%d", snap[13]);
         put(v, 44, "%d", snap[14]);
@@ -189,8 +239,12 @@ void *field_test_thread(void *) {
             // The card is read without the mutex: switching off must not wait for a pass.
             pthread_mutex_unlock(&g_ft.mutex);
             diag_field_test_data data{kFieldTestRows, labels, values};
-            diag_event record{1, kDiagEventFieldTest, 0, 0,
-                              static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&data)), &data};
+            diag_event record{1,
+                              kDiagEventFieldTest,
+                              0,
+                              0,
+                              static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&data)),
+                              &data};
             FillInFieldTestData(&record);
             if (diag_callback_t handler = gCallbacks[kDiagEventFieldTest].load()) handler(&record);
             pthread_mutex_lock(&g_ft.mutex);
@@ -213,7 +267,8 @@ void InitFieldTestEntries(field_test_text *labels, field_test_text *values) {
 
 void FillInFieldTestData(const diag_event *record) {
     if (!record || !record->event_data) return;
-    const diag_field_test_data *data = static_cast<const diag_field_test_data *>(record->event_data);
+    const diag_field_test_data *data =
+        static_cast<const diag_field_test_data *>(record->event_data);
     field_test_text *v = data->values;
     for (int i = 0; i < kFieldTestRows; ++i)
         put(v, i, "-");

@@ -320,7 +320,8 @@ int wms_ts_decode_CDMA_tl(const uint8_t *in, size_t length, wms_tl_message *m, s
         default:
             return kDiagNullArgument;
     }
-    *size_out = static_cast<size_t>(m->num_digits) + m->subaddress_len + m->bearer_len + kWmsSizeBase;
+    *size_out =
+        static_cast<size_t>(m->num_digits) + m->subaddress_len + m->bearer_len + kWmsSizeBase;
     return kDiagOk;
 }
 

@@ -42,8 +42,8 @@ struct wms_tl_message {
     uint8_t num_digits;  // at most 32
     uint8_t subaddress_type;
     uint8_t subaddress_odd;
-    uint8_t subaddress_len;  // at most 32
-    uint8_t destination;     // address and subaddress as parameters 4/5 rather than 2/3
+    uint8_t subaddress_len;   // at most 32
+    uint8_t destination;      // address and subaddress as parameters 4/5 rather than 2/3
     uint8_t reply_requested;  // encoding: parameter 6 when destination is set; decoding: seen
     uint8_t reply_seq;        // 6 bits
     uint8_t cause_present;    // parameter 7 seen (acknowledge messages)
@@ -70,8 +70,8 @@ uint16_t b_unpackw(const uint8_t *buffer, size_t bit_offset, unsigned bit_count)
 [[nodiscard]] int wms_ts_cdma_decode_address(const uint8_t *in, uint8_t length,
                                              wms_tl_message *message);
 // The subaddress (bytes at data[num_digits]). 8 for more than 32 bytes.
-[[nodiscard]] int wms_ts_cdma_encode_subaddress(const wms_tl_message *message,
-                                                uint8_t *length_out, uint8_t *out);
+[[nodiscard]] int wms_ts_cdma_encode_subaddress(const wms_tl_message *message, uint8_t *length_out,
+                                                uint8_t *out);
 // Decodes into the subaddress fields and data[num_digits..]: 8 for more than 32 bytes, 11 for
 // a short body.
 [[nodiscard]] int wms_ts_cdma_decode_subaddress(const uint8_t *in, uint8_t length,

@@ -25,7 +25,7 @@ constexpr uint32_t kStoreArgument = 6;
 constexpr int kWait = 5;
 constexpr int kLogWait = 10;
 constexpr uint8_t kLogCommand = 0x10;
-constexpr size_t kLogHeader = 16;    // bytes before the message in the log packet
+constexpr size_t kLogHeader = 16;        // bytes before the message in the log packet
 constexpr uint16_t kLogLengthBase = 12;  // L counts the log header's 12 bytes
 constexpr size_t kListFirstEntry = 24;
 constexpr int kNoMemory = 44;
@@ -187,8 +187,8 @@ int WMSDiag_ReadMsg(uint8_t *txn_out, uint32_t index, uint8_t *message_out, size
     int status = diag_send_frame(request, 16);
     DiagResponse answer;
     if (status == kDiagOk)
-        status = diag_wait_response(kDiagSubsysCommand, answer.data_out(), answer.size_out(), 0,
-                                    kWait);
+        status =
+            diag_wait_response(kDiagSubsysCommand, answer.data_out(), answer.size_out(), 0, kWait);
     if (status == kDiagOk) status = diag_check_subsys(answer, request, 5);
     if (status == kDiagOk && answer.data()[4] == 0) {
         *txn_out = txn;

@@ -25,7 +25,7 @@
 inline constexpr uint8_t kWmsSubsys = 0x0E;
 inline constexpr size_t kWmsWriteRecordHeader = 16;  // the record bytes the write fills in
 inline constexpr size_t kWmsListEntrySize = 8;
-inline constexpr int kWmsNoMessages = 45;   // WMSDIAG_IsValidSMSIndex on an empty store
+inline constexpr int kWmsNoMessages = 45;    // WMSDIAG_IsValidSMSIndex on an empty store
 inline constexpr int kWmsBadLogPacket = 46;  // the read's log packet is not what it must be
 
 // Record of a write: byte 0 = transaction id, byte 4 = 2, 5 = 0, 6 = 1, 7 = 0, u32 3 at 8,

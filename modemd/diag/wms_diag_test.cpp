@@ -145,7 +145,10 @@ TEST_F(Sms, ReadTakesTheLogPacket) {
     wms_diag_set_transaction_id(0x20);
     ASSERT_EQ(0, WMSDiag_ReadMsg(&txn, 2, msg, sizeof msg, &len));
     EXPECT_EQ(0x21, txn);
-    EXPECT_EQ("rx 4b0e04002100000006000000" "02000000", last_sent());
+    EXPECT_EQ(
+        "rx 4b0e04002100000006000000"
+        "02000000",
+        last_sent());
     ASSERT_EQ(21u, len);
     wms_tl_message m;
     size_t size;
@@ -250,8 +253,8 @@ TEST_F(Events, TruncatedAndShortEvents) {
     parse({7, 0, 0x05, 0xEA, 0, 0, 9, 0, 1});
     // Events shorter than their handlers read: 2565 with 2 bytes, 2574 with 8, 2562 value 11
     // with 4; each is skipped and the walk goes on to the 298 after it.
-    parse({26, 0, 0x05, 0xEA, 0, 0, 2, 0, 1, 0x0E, 0xEA, 0, 0, 8, 0, 1, 0, 0, 0, 0, 0, 0, 0x02,
-           0xEA, 0, 0, 4, 11, 0, 0, 0, 0x2A, 0x81, 0, 0});
+    parse({26, 0, 0x05, 0xEA, 0,    0,    2, 0, 1, 0x0E, 0xEA, 0, 0, 8,    0,    1, 0, 0,
+           0,  0, 0,    0,    0x02, 0xEA, 0, 0, 4, 11,   0,    0, 0, 0x2A, 0x81, 0, 0});
     EXPECT_EQ((std::vector<std::string>{"3/28", "3/28"}), events());
 }
 
@@ -332,7 +335,8 @@ TEST_F(Activation, DialStringIsChecked) {
     size_t before = sent().size();
     EXPECT_EQ(kDiagNullArgument, ActivateDevice("*228a9"));
     EXPECT_EQ(kDiagNullArgument, ActivateDevice(nullptr));
-    EXPECT_EQ(kDiagNullArgument, Diag_Start_Origination_Call("123456789012345678901234567890123", 33, 11));
+    EXPECT_EQ(kDiagNullArgument,
+              Diag_Start_Origination_Call("123456789012345678901234567890123", 33, 11));
     EXPECT_EQ(kDiagNullArgument, Diag_Start_Origination_Call("12", 3, 11));
     EXPECT_EQ(before, sent().size());
 }
@@ -354,7 +358,8 @@ TEST_F(Activation, VendorCommandsAndItems) {
     EXPECT_EQ(1, c);
     EXPECT_EQ(7, d);
     EXPECT_EQ(0x0102, e);
-    EXPECT_EQ(kDiagNullArgument, diag_oma_config_get(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(kDiagNullArgument,
+              diag_oma_config_get(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
     uint8_t ctl = 0;
     ASSERT_EQ(0, diag_activation_ctl_get(&ctl, nullptr));
     EXPECT_EQ(5, ctl);
@@ -365,9 +370,11 @@ TEST_F(LogMask, EnableAndDisableEditEquipmentOne) {
     ASSERT_EQ(0, EnableLog(0x1160 - 0x1000 + 0x1000));  // equipment 1, item 0x160 = 352
     std::string set = last_sent();
     // rx 73 000000 03000000 01000000 93010000, mask: byte 352 / 8 = 44 has bit 0.
-    EXPECT_EQ("rx 7300000003000000010000009301000" "0" + std::string(88, '0') + "01" +
-                  std::string(12, '0'),
-              set);
+    EXPECT_EQ(
+        "rx 7300000003000000010000009301000"
+        "0" +
+            std::string(88, '0') + "01" + std::string(12, '0'),
+        set);
     ASSERT_EQ(0, DisableLog(0x1160));
     EXPECT_EQ(std::string::npos, last_sent().find("01" + std::string(12, '0'), 30 + 88));
     size_t before = sent().size();
@@ -375,7 +382,11 @@ TEST_F(LogMask, EnableAndDisableEditEquipmentOne) {
     EXPECT_EQ(kDiagNullArgument, EnableLog(0x1000 + 404));
     EXPECT_EQ(before, sent().size());
     ASSERT_EQ(0, EnableLog(kDiagAllLogCodes));
-    EXPECT_EQ("rx 730000000300000001000000930100" "00" + std::string(102, 'f'), last_sent());
+    EXPECT_EQ(
+        "rx 730000000300000001000000930100"
+        "00" +
+            std::string(102, 'f'),
+        last_sent());
 }
 
 TEST_F(LogMask, RefusedOrShortReadSendsNoSet) {

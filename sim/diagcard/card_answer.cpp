@@ -189,9 +189,9 @@ bool is_vendor_target(CardTarget t) {
 }
 
 // The answer's writes, then the packets that follow it (each framed, at its delay after it).
-std::vector<CardWrite> with_followers(std::vector<CardWrite> writes,
-                                      const std::vector<std::pair<int, std::vector<uint8_t>>> &after,
-                                      int base_ms) {
+std::vector<CardWrite> with_followers(
+    std::vector<CardWrite> writes, const std::vector<std::pair<int, std::vector<uint8_t>>> &after,
+    int base_ms) {
     for (const auto &f : after)
         writes.push_back({card_frame(f.second.data(), f.second.size()), base_ms + f.first});
     return writes;

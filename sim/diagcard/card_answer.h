@@ -10,10 +10,10 @@
 
 CardTarget card_classify(const uint8_t *request, size_t len);
 
-// The answer packet of a well-behaved card (which may change it: an NV write, a PRL chunk) (an error response 0x13 for what it does not
-// know, or for a vendor request with another card's subsystem id).
-// Packets that follow the answer (a read's log packet, an activation's event reports) go into
-// *after with their delay in milliseconds.
+// The answer packet of a well-behaved card (which may change it: an NV write, a PRL chunk) (an
+// error response 0x13 for what it does not know, or for a vendor request with another card's
+// subsystem id). Packets that follow the answer (a read's log packet, an activation's event
+// reports) go into *after with their delay in milliseconds.
 std::vector<uint8_t> card_answer(CardConfig &config, const uint8_t *request, size_t len,
                                  std::vector<std::pair<int, std::vector<uint8_t>>> *after);
 

@@ -55,13 +55,14 @@ bool card_event_report_of(const std::vector<std::string> &items, bool long_stamp
     std::vector<uint8_t> body;
     for (const std::string &item : items)
         if (!card_event_item(item, &body, long_stamp)) return false;
-    report->assign({0x60, static_cast<uint8_t>(body.size()), static_cast<uint8_t>(body.size() >> 8)});
+    report->assign(
+        {0x60, static_cast<uint8_t>(body.size()), static_cast<uint8_t>(body.size() >> 8)});
     report->insert(report->end(), body.begin(), body.end());
     return true;
 }
 
-bool card_async_control(CardAsync &a, const std::string &word, const std::string &rest,
-                        bool *known, std::string *error, std::vector<uint8_t> *send_now) {
+bool card_async_control(CardAsync &a, const std::string &word, const std::string &rest, bool *known,
+                        std::string *error, std::vector<uint8_t> *send_now) {
     *known = true;
     std::istringstream in(rest);
     std::string x, y;
@@ -72,14 +73,20 @@ bool card_async_control(CardAsync &a, const std::string &word, const std::string
         if (!number(x, 0, UINT32_MAX, &v) || !card_parse_hex(y, &bytes))
             return fail(error, "sms-add: INDEX HEX");
         a.sms[static_cast<uint32_t>(v)] = CardSmsMessage{bytes, 2};
-        if (static_cast<uint32_t>(v) >= a.sms_next_index) a.sms_next_index = static_cast<uint32_t>(v) + 1;
+        if (static_cast<uint32_t>(v) >= a.sms_next_index)
+            a.sms_next_index = static_cast<uint32_t>(v) + 1;
     } else if (word == "sms-fault") {
         in >> x;
-        if (x == "none") a.sms_fault = CardAsync::kSmsNormal;
-        else if (x == "no-log") a.sms_fault = CardAsync::kSmsNoLog;
-        else if (x == "overclaim") a.sms_fault = CardAsync::kSmsOverclaim;
-        else if (x == "refuse") a.sms_fault = CardAsync::kSmsRefuse;
-        else return fail(error, "sms-fault: none, no-log, overclaim or refuse");
+        if (x == "none")
+            a.sms_fault = CardAsync::kSmsNormal;
+        else if (x == "no-log")
+            a.sms_fault = CardAsync::kSmsNoLog;
+        else if (x == "overclaim")
+            a.sms_fault = CardAsync::kSmsOverclaim;
+        else if (x == "refuse")
+            a.sms_fault = CardAsync::kSmsRefuse;
+        else
+            return fail(error, "sms-fault: none, no-log, overclaim or refuse");
     } else if (word == "activation-script") {
         std::vector<std::pair<int, std::vector<uint8_t>>> script;
         while (in >> x) {

@@ -33,14 +33,13 @@ struct CardAsync {
 
 // One event of a report: "ID" (no payload), "ID:HEX" (1 or 2 bytes as such, more
 // length-coded) or "ID=HEX" (length-coded whatever its length).
-bool card_event_item(const std::string &text, std::vector<uint8_t> *event_body,
-                     bool long_stamp);
+bool card_event_item(const std::string &text, std::vector<uint8_t> *event_body, bool long_stamp);
 // A whole event report (0x60, u16 length, the events) of items as above.
 bool card_event_report_of(const std::vector<std::string> &items, bool long_stamp,
                           std::vector<uint8_t> *report);
 
-bool card_async_control(CardAsync &a, const std::string &word, const std::string &rest,
-                        bool *known, std::string *error, std::vector<uint8_t> *send_now);
+bool card_async_control(CardAsync &a, const std::string &word, const std::string &rest, bool *known,
+                        std::string *error, std::vector<uint8_t> *send_now);
 
 // Answers: the packet, and packets that follow it (delay in ms, packet) in *after.
 std::vector<uint8_t> card_wms_answer(CardAsync &a, const uint8_t *request, size_t len,

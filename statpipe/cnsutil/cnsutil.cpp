@@ -44,17 +44,27 @@ void drop_front(CnsRx *rx, size_t n) {
 
 }  // namespace
 
-void cns_rx_reset(CnsRx *rx) { rx->len = 0; }
-size_t cns_rx_room(const CnsRx *rx) { return sizeof rx->raw - rx->len; }
-uint8_t *cns_rx_tail(CnsRx *rx) { return rx->raw + rx->len; }
-void cns_rx_added(CnsRx *rx, size_t n) { rx->len += n < cns_rx_room(rx) ? n : cns_rx_room(rx); }
+void cns_rx_reset(CnsRx *rx) {
+    rx->len = 0;
+}
+size_t cns_rx_room(const CnsRx *rx) {
+    return sizeof rx->raw - rx->len;
+}
+uint8_t *cns_rx_tail(CnsRx *rx) {
+    return rx->raw + rx->len;
+}
+void cns_rx_added(CnsRx *rx, size_t n) {
+    rx->len += n < cns_rx_room(rx) ? n : cns_rx_room(rx);
+}
 
 bool cns_rx_whole(const CnsRx *rx) {
     size_t start = skip_flags(rx, 0);
     return start < rx->len && find_flag(rx, start) < rx->len;
 }
 
-bool cns_rx_partial(const CnsRx *rx) { return skip_flags(rx, 0) < rx->len; }
+bool cns_rx_partial(const CnsRx *rx) {
+    return skip_flags(rx, 0) < rx->len;
+}
 
 int cns_rx_take(CnsRx *rx, uint8_t *out, int cap) {
     for (;;) {
@@ -85,9 +95,13 @@ int cns_send(int fd, const uint8_t *frame, int len, const uint8_t * /*app_id*/) 
     return w == n ? len : -1;
 }
 
-bool cns_frame_buffered(void) { return cns_rx_whole(&g_rx); }
+bool cns_frame_buffered(void) {
+    return cns_rx_whole(&g_rx);
+}
 
-void cns_forget(void) { cns_rx_reset(&g_rx); }
+void cns_forget(void) {
+    cns_rx_reset(&g_rx);
+}
 
 int cns_recv(int fd, uint8_t *buf, int cap) {
     if (cap > kCnsFrameMax) cap = kCnsFrameMax;

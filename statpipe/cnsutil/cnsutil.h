@@ -26,8 +26,8 @@
 extern int fd_send;
 extern int fd_recv;
 
-inline constexpr int kCnsFrameMax = 512;       // the largest frame cns_recv() delivers
-inline constexpr int kCnsRestMs = 2000;        // how long the rest of a frame may take
+inline constexpr int kCnsFrameMax = 512;  // the largest frame cns_recv() delivers
+inline constexpr int kCnsRestMs = 2000;   // how long the rest of a frame may take
 inline constexpr size_t kCnsRawMax = 2 * kCnsFrameMax + 4;
 
 // Stuffs frame[0..len) between two flags and writes it in one write. Returns len, or -1 when
@@ -65,8 +65,9 @@ size_t cns_rx_room(const CnsRx *rx);
 uint8_t *cns_rx_tail(CnsRx *rx);
 void cns_rx_added(CnsRx *rx, size_t n);
 // Takes the first whole frame, unstuffed, into out (room for `cap` bytes). A frame longer
-// than `cap` or kCnsFrameMax, or empty once unstuffed, is dropped and the next one looked at. Bytes that fill the
-// buffer without a flag are dropped. Returns the length, or 0 when no whole frame is held.
+// than `cap` or kCnsFrameMax, or empty once unstuffed, is dropped and the next one looked at. Bytes
+// that fill the buffer without a flag are dropped. Returns the length, or 0 when no whole frame is
+// held.
 int cns_rx_take(CnsRx *rx, uint8_t *out, int cap);
 bool cns_rx_whole(const CnsRx *rx);
 // Bytes of a frame begun but not closed.
