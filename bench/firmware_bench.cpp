@@ -27,30 +27,6 @@ namespace {
 
 using namespace testsupport;
 
-struct Peer {
-    pid_t pid = -1;
-    int in = -1;
-    void start(const std::string &name, const std::vector<std::string> &args,
-               const std::string &out, const SpawnOptions &base = {}) {
-        int p[2];
-        if (pipe2(p, O_CLOEXEC) < 0) exit(1);
-        SpawnOptions o = base;
-        o.stdin_fd = p[0];
-        o.stdout_path = out;
-        pid = spawn_program(name, args, o);
-        close(p[0]);
-        in = p[1];
-    }
-    void say(const std::string &line) const {
-        std::string l = line + "\n";
-        if (write(in, l.data(), l.size()) < 0) exit(1);
-    }
-    ~Peer() {
-        if (in >= 0) close(in);
-        stop_child(pid);
-    }
-};
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -150,10 +126,13 @@ int main(int argc, char **argv) {
     uint32_t count = static_cast<uint32_t>((image.size() + 1023) / 1024);
 
     int key = unused_ipc_key();
-    Peer ring, server;
-    ring.start("syslogring", {"-k", std::to_string(key), "-s", "4096"}, root.host("/ring.out"));
-    server.start("rcmserver", {"-j", "-p", "0", "-o", root.host("/port")},
-                 root.host("/server.out"));
+    FedProgram ring, server;
+    if (!ring.start("syslogring", {"-k", std::to_string(key), "-s", "4096"},
+                    root.host("/ring.out")))
+        return 1;
+    if (!server.start("rcmserver", {"-j", "-p", "0", "-o", root.host("/port")},
+                      root.host("/server.out")))
+        return 1;
     if (!wait_until(
             [&] {
                 return !read_file(root.host("/port")).empty() &&
@@ -183,7 +162,7 @@ int main(int argc, char **argv) {
     std::vector<double> agent_mbs, raw_mbs;
     int served = 0;
     for (int run = 0; run < runs; ++run) {
-        server.say("firmware " + image_path);
+        if (!server.say("firmware " + image_path)) return 1;
         if (!wait_until(
                 [&] { return served_seconds(read_file(root.host("/server.out")), served) >= 0; },
                 120000) ||
@@ -194,7 +173,8 @@ int main(int argc, char **argv) {
         }
         agent_mbs.push_back(image.size() / 1e6 /
                             served_seconds(read_file(root.host("/server.out")), served++));
-        server.say("image " + image_path);  // loaded again, no command: counts start afresh
+        if (!server.say("image " + image_path))
+            return 1;  // loaded again, no command: counts start afresh
         usleep(100000);
         if (!raw_download(port, count, root.host("/raw.out")) ||
             !wait_until(

@@ -47,26 +47,9 @@ std::string stuffed_hex(const Bytes &d) {
     return cardsim::hex(out);
 }
 
-// User plus system CPU time of a process so far, in clock ticks (-1 when unknown).
-long cpu_ticks(pid_t pid) {
-    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
-    size_t paren = stat.rfind(')');
-    if (paren == std::string::npos) return -1;
-    long utime = 0, stime = 0;
-    // After the name: state is field 3; utime and stime are fields 14 and 15.
-    if (sscanf(stat.c_str() + paren + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld",
-               &utime, &stime) != 2)
-        return -1;
-    return utime + stime;
-}
-
-// Asleep: over a second and a half it takes at most a tenth of a second of CPU (a loop that
-// spins takes its whole share even on a loaded host).
+// Asleep: over a second and a half it takes at most a tenth of a second of CPU.
 bool idle(pid_t pid) {
-    long before = cpu_ticks(pid);
-    usleep(1500000);
-    long after = cpu_ticks(pid);
-    return before >= 0 && after >= 0 && after - before <= sysconf(_SC_CLK_TCK) / 10;
+    return stays_idle(pid, 1500, sysconf(_SC_CLK_TCK) / 10);
 }
 
 class Statpipe : public ::testing::Test {

@@ -32,25 +32,6 @@ Bytes data_of(const ModemReply &r) {
     return Bytes(r.data, r.data + r.data_len);
 }
 
-// User plus system CPU time of a process, in clock ticks.
-long cpu_ticks(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t paren = stat.rfind(')');
-    if (paren == std::string::npos) return -1;
-    std::istringstream fields(stat.substr(paren + 2));
-    std::string f;
-    long utime = 0, stime = 0;
-    for (int i = 3; fields >> f; ++i) {  // field 3 is the state
-        if (i == 14) utime = atol(f.c_str());
-        if (i == 15) {
-            stime = atol(f.c_str());
-            break;
-        }
-    }
-    return utime + stime;
-}
-
 class CardFamily : public ::testing::Test {
   protected:
     void SetUp() override { key_ = unused_ipc_key(); }
@@ -261,10 +242,10 @@ TEST_F(SierraCard, CardThatVanishesLeavesModemdServingAndIdle) {
     EXPECT_EQ(kResultNoHandler, call(999).result);
     // No busy loop on the hung-up port: over a second the process uses a small share of a CPU
     // (a spinning loop would use all of it).
-    long before = cpu_ticks(pid_);
+    long before = process_cpu_ticks(pid_);
     ASSERT_GE(before, 0);
     usleep(1000000);
-    long used = cpu_ticks(pid_) - before;
+    long used = process_cpu_ticks(pid_) - before;
     EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 3) << "ticks used in one idle second: " << used;
     EXPECT_EQ(0, waitpid(pid_, nullptr, WNOHANG));
     std::string text = console();

@@ -18,30 +18,6 @@ namespace {
 
 using namespace testsupport;
 
-struct Peer {
-    pid_t pid = -1;
-    int in = -1;
-    void start(const std::string &name, const std::vector<std::string> &args,
-               const std::string &out) {
-        int p[2];
-        ASSERT_EQ(0, pipe2(p, O_CLOEXEC));
-        SpawnOptions o;
-        o.stdin_fd = p[0];
-        o.stdout_path = out;
-        pid = spawn_program(name, args, o);
-        close(p[0]);
-        in = p[1];
-    }
-    void say(const std::string &line) const {
-        std::string l = line + "\n";
-        ASSERT_EQ(static_cast<ssize_t>(l.size()), write(in, l.data(), l.size()));
-    }
-    ~Peer() {
-        if (in >= 0) close(in);
-        stop_child(pid);
-    }
-};
-
 class Firmware : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -55,12 +31,12 @@ class Firmware : public ::testing::Test {
                    "MemTotal: 65536 kB\nMemFree: 32768 kB\nBuffers: 0 kB\nCached: 0 kB\n");
         write_file(root_.host("/flash/linux"), "old image");
         ring_key_ = unused_ipc_key();
-        ring_.start("syslogring", {"-k", std::to_string(ring_key_), "-s", "4096"},
-                    root_.host("/ring.out"));
+        ASSERT_TRUE(ring_.start("syslogring", {"-k", std::to_string(ring_key_), "-s", "4096"},
+                                root_.host("/ring.out")));
         ASSERT_TRUE(wait_until(
             [&] { return read_file(root_.host("/ring.out")).find("ready") == 0; }, 30000));
-        server_.start("rcmserver", {"-j", "-p", "0", "-o", root_.host("/port")},
-                      root_.host("/server.out"));
+        ASSERT_TRUE(server_.start("rcmserver", {"-j", "-p", "0", "-o", root_.host("/port")},
+                                  root_.host("/server.out")));
         ASSERT_TRUE(wait_until([&] { return !read_file(root_.host("/port")).empty(); }, 30000));
         init_ = fork();
         if (init_ == 0) {
@@ -118,7 +94,7 @@ class Firmware : public ::testing::Test {
     }
 
     TempRouterRoot root_;
-    Peer ring_, server_;
+    FedProgram ring_, server_;
     int ring_key_ = 0;
     pid_t agent_ = -1, init_ = -1;
 };
@@ -126,9 +102,9 @@ class Firmware : public ::testing::Test {
 TEST_F(Firmware, GoodImageIsFlashedByteForByteThenInitGetsSigterm) {
     std::vector<uint8_t> img = write_image(200000);
     start_agent();
-    server_.say("fault dup 3");
-    server_.say("fault reorder 7");
-    server_.say("firmware " + root_.host("/image.trx"));
+    EXPECT_TRUE(server_.say("fault dup 3"));
+    EXPECT_TRUE(server_.say("fault reorder 7"));
+    EXPECT_TRUE(server_.say("firmware " + root_.host("/image.trx")));
     EXPECT_TRUE(init_terminated(120000)) << read_file(root_.host("/agent.err"));
     EXPECT_EQ(std::string(img.begin(), img.end()), read_file(root_.host("/flash/linux")));
     EXPECT_TRUE(printed("/server.out", "\"msg\":\"served\",\"count\":196"));
@@ -140,10 +116,10 @@ TEST_F(Firmware, GoodImageIsFlashedByteForByteThenInitGetsSigterm) {
 TEST_F(Firmware, ShortAndOverlongRepliesAreDroppedAndAskedAgain) {
     std::vector<uint8_t> img = write_image(20000);
     start_agent();
-    server_.say("fault short 2");
-    server_.say("fault overlong 4");
-    server_.say("fault offset 6");  // right length, wrong bytes: only the CRC can tell
-    server_.say("firmware " + root_.host("/image.trx"));
+    EXPECT_TRUE(server_.say("fault short 2"));
+    EXPECT_TRUE(server_.say("fault overlong 4"));
+    EXPECT_TRUE(server_.say("fault offset 6"));  // right length, wrong bytes: only the CRC can tell
+    EXPECT_TRUE(server_.say("firmware " + root_.host("/image.trx")));
     ASSERT_TRUE(printed("/agent.err", "do_rcm_download_firmware fail"));
     std::string err = read_file(root_.host("/agent.err"));
     EXPECT_NE(std::string::npos, err.find("fragment 2 carries 1023 bytes, not 1024"));
@@ -153,7 +129,7 @@ TEST_F(Firmware, ShortAndOverlongRepliesAreDroppedAndAskedAgain) {
     EXPECT_EQ("old image", read_file(root_.host("/flash/linux")));
 
     // The same image served cleanly afterwards is flashed.
-    server_.say("firmware " + root_.host("/image.trx"));
+    EXPECT_TRUE(server_.say("firmware " + root_.host("/image.trx")));
     EXPECT_TRUE(init_terminated(60000)) << read_file(root_.host("/agent.err"));
     EXPECT_EQ(std::string(img.begin(), img.end()), read_file(root_.host("/flash/linux")));
 }
@@ -162,7 +138,7 @@ TEST_F(Firmware, FailingMtdReturnsToTheSession) {
     script("mtd", "echo \"mtd $*\" >> \"$ROUTER_ROOT/mtd.log\"\nexit 1");
     write_image(5000);
     start_agent();
-    server_.say("firmware " + root_.host("/image.trx"));
+    EXPECT_TRUE(server_.say("firmware " + root_.host("/image.trx")));
     ASSERT_TRUE(printed("/mtd.log", "mtd upgrade_trx /tmp/firmware.download linux"));
     ASSERT_TRUE(printed("/agent.err", "firmware not flashed"));
     size_t before = read_file(root_.host("/server.out")).size();
@@ -181,7 +157,7 @@ TEST_F(Firmware, LowMemoryGetsNoAcknowledgementAndNoDownload) {
     write_file(root_.host("/proc/meminfo"), "MemTotal: 14336 kB\nMemFree: 100 kB\n");
     write_image(200000);
     start_agent();
-    server_.say("firmware " + root_.host("/image.trx"));
+    EXPECT_TRUE(server_.say("firmware " + root_.host("/image.trx")));
     ASSERT_TRUE(printed("/agent.err", "low memory .. \n"));
     // Anything the agent sent for the command went out before its next keepalive.
     size_t before = read_file(root_.host("/server.out")).size();

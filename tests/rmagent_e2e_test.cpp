@@ -18,31 +18,6 @@ namespace {
 
 using namespace testsupport;
 
-// A program fed commands on its standard input.
-struct Peer {
-    pid_t pid = -1;
-    int in = -1;
-    void start(const std::string &name, const std::vector<std::string> &args,
-               const std::string &out) {
-        int p[2];
-        ASSERT_EQ(0, pipe2(p, O_CLOEXEC));
-        SpawnOptions o;
-        o.stdin_fd = p[0];
-        o.stdout_path = out;
-        pid = spawn_program(name, args, o);
-        close(p[0]);
-        in = p[1];
-    }
-    void say(const std::string &line) const {
-        std::string l = line + "\n";
-        ASSERT_EQ(static_cast<ssize_t>(l.size()), write(in, l.data(), l.size()));
-    }
-    ~Peer() {
-        if (in >= 0) close(in);
-        stop_child(pid);
-    }
-};
-
 class Rmagent : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -99,12 +74,13 @@ TEST_F(Rmagent, FullSessionAgainstTheManagementServer) {
     ASSERT_EQ(0, nvram_set("wl0_ssid", "before"));
     ASSERT_EQ(0, nvram_set("SN", "E2E000000001"));
     int key = unused_ipc_key();
-    Peer ring, server;
-    ring.start("syslogring", {"-k", std::to_string(key), "-s", "4096"}, root_.host("/ring.out"));
+    FedProgram ring, server;
+    ASSERT_TRUE(ring.start("syslogring", {"-k", std::to_string(key), "-s", "4096"},
+                           root_.host("/ring.out")));
     ASSERT_TRUE(
         wait_until([&] { return read_file(root_.host("/ring.out")).find("ready") == 0; }, 30000));
-    server.start("rcmserver", {"-j", "-p", "0", "-o", root_.host("/port")},
-                 root_.host("/server.out"));
+    ASSERT_TRUE(server.start("rcmserver", {"-j", "-p", "0", "-o", root_.host("/port")},
+                             root_.host("/server.out")));
     ASSERT_TRUE(wait_until([&] { return !read_file(root_.host("/port")).empty(); }, 30000));
     int port = std::stoi(read_file(root_.host("/port")));
     pid_t init = fork();
@@ -122,15 +98,15 @@ TEST_F(Rmagent, FullSessionAgainstTheManagementServer) {
     EXPECT_TRUE(server_printed("\"wl_ssid\":\"before\""));
     EXPECT_TRUE(server_printed("\"wl0_sta_maxunit\":\"0\""));
 
-    ring.say("log dhcpd: lease granted");
+    EXPECT_TRUE(ring.say("log dhcpd: lease granted"));
     EXPECT_TRUE(server_printed("\"lines\":[\"dhcpd: lease granted\"]"));
 
-    server.say("config 1 0 wl_ssid=after%20push");
+    EXPECT_TRUE(server.say("config 1 0 wl_ssid=after%20push"));
     EXPECT_TRUE(
         wait_until([] { return std::string(nvram_safe_get("wl0_ssid")) == "after push"; }, 30000));
     EXPECT_TRUE(server_printed("\"msg\":\"ack\",\"seq\":1000"));
 
-    server.say("restore");
+    EXPECT_TRUE(server.say("restore"));
     int status = wait_child(init, 30000);
     if (status == -1) {
         kill(init, SIGKILL);

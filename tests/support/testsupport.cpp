@@ -13,6 +13,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -141,6 +142,48 @@ void stop_child(pid_t pid) {
         kill(pid, SIGKILL);
         wait_child(pid, 3000);
     }
+}
+
+long process_cpu_ticks(pid_t pid) {
+    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    size_t paren = stat.rfind(')');
+    if (paren == std::string::npos) return -1;
+    long utime = 0, stime = 0;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    if (sscanf(stat.c_str() + paren + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld",
+               &utime, &stime) != 2)
+        return -1;
+    return utime + stime;
+}
+
+bool stays_idle(pid_t pid, int ms, long max_ticks) {
+    long before = process_cpu_ticks(pid);
+    usleep(static_cast<useconds_t>(ms) * 1000);
+    long after = process_cpu_ticks(pid);
+    return before >= 0 && after >= 0 && after - before <= max_ticks;
+}
+
+bool FedProgram::start(const std::string &name, const std::vector<std::string> &args,
+                       const std::string &out, const SpawnOptions &base) {
+    int p[2];
+    if (pipe2(p, O_CLOEXEC) < 0) return false;
+    SpawnOptions o = base;
+    o.stdin_fd = p[0];
+    o.stdout_path = out;
+    pid = spawn_program(name, args, o);
+    close(p[0]);
+    in = p[1];
+    return true;
+}
+
+bool FedProgram::say(const std::string &line) const {
+    std::string l = line + "\n";
+    return write(in, l.data(), l.size()) == static_cast<ssize_t>(l.size());
+}
+
+FedProgram::~FedProgram() {
+    if (in >= 0) close(in);
+    stop_child(pid);
 }
 
 int RunResult::exit_code() const {

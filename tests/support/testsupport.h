@@ -56,6 +56,30 @@ int wait_child(pid_t pid, int timeout_ms);
 // SIGTERM, then SIGKILL after a grace period; reaps the child.
 void stop_child(pid_t pid);
 
+// User plus system CPU time of a process so far, in clock ticks (-1 when unknown).
+long process_cpu_ticks(pid_t pid);
+
+// True when over `ms` the process takes at most `max_ticks` of CPU: asleep, not spinning (a
+// spinning loop takes its whole share even on a loaded host).
+bool stays_idle(pid_t pid, int ms, long max_ticks);
+
+// A program driven by lines on its standard input (a simulated server, a ring writer), stopped
+// when the object goes.
+struct FedProgram {
+    pid_t pid = -1;
+    int in = -1;
+    // Starts `name` with its standard input on a pipe and its standard output in `out`; `base`
+    // gives the other options. False when the pipe cannot be made.
+    [[nodiscard]] bool start(const std::string &name, const std::vector<std::string> &args,
+                             const std::string &out, const SpawnOptions &base = {});
+    // Writes `line` and a newline. False on a short write.
+    [[nodiscard]] bool say(const std::string &line) const;
+    FedProgram() = default;
+    FedProgram(const FedProgram &) = delete;
+    FedProgram &operator=(const FedProgram &) = delete;
+    ~FedProgram();
+};
+
 struct RunResult {
     int status = -1;  // wait status, -1 when it timed out (then it was killed)
     std::string out;
