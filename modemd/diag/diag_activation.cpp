@@ -79,10 +79,15 @@ void raise6(uint16_t code) {
     diag_raise_event(kEventTypeState, code, 0, nullptr);
 }
 
-void decide(bool set_success, bool set_done) {
+// Records a decision, raises its event, and only then wakes the monitor: whoever waits
+// for the monitor's end has seen every event the decision raised.
+void decide(bool set_success, bool set_done, uint16_t event_code) {
     pthread_mutex_lock(&g_act.mutex);
     if (set_success) g_act.success = 1;
     if (set_done) g_act.done = 1;
+    pthread_mutex_unlock(&g_act.mutex);
+    raise6(event_code);
+    pthread_mutex_lock(&g_act.mutex);
     g_act.decided = true;
     pthread_cond_broadcast(&g_act.cond);
     pthread_mutex_unlock(&g_act.mutex);
@@ -94,11 +99,9 @@ void on_2560(uint8_t v) {
     for (size_t i = 0; i < sizeof kValues; ++i)
         if (kValues[i] == v) return raise6(kCodes[i]);
     if (v == 14) {
-        decide(true, false);
-        raise6(11);
+        decide(true, false, 11);
     } else if (v == 15) {
-        decide(false, false);
-        raise6(12);
+        decide(false, false, 12);
     }
 }
 
@@ -129,8 +132,7 @@ void on_2562(const uint8_t *p, size_t n) {
         case 11: {
             if (n < 5) return;  // the word after the value is missing
             bool failed = get_le32(p + 1) != 0;
-            decide(!failed, true);
-            raise6(failed ? 12 : 11);
+            decide(!failed, true, failed ? 12 : 11);
             break;
         }
         default:
