@@ -1,9 +1,11 @@
 // rcmserver: a management server to run the agent against, on a laptop or in the tests.
 // Answers registrations, batches, keepalives and log reports; prints every datagram decoded;
 // sends requests and misbehaves on command (standard input, one command a line).
-//   rcmserver [-l ADDR] [-p PORT] [-o PORTFILE] [-j]
+//   rcmserver [-l ADDR] [-p PORT] [-o PORTFILE] [-j] [-w CAPTURE]
 //     -l  address to listen on (default 127.0.0.1)   -p  UDP port (default 1162; 0: any)
 //     -o  write the port listened on to PORTFILE      -j  print JSON lines instead of text
+//     -w  write every datagram sent and taken to CAPTURE, a pcap file of IPv4 packets with the
+//         addresses and ports they really had (tools/wireshark/rcm.lua decodes them)
 // Commands:
 //   config TYPE UNIT NAME=VALUE...  configuration request (%XX in a value: that byte)
 //   commit | restore | status       requests 0x0102, 0x0103, 0x0104
@@ -34,6 +36,7 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "sim/rcm_capture.h"
 #include "sim/rcm_decode.h"
 #include "sim/rcm_firmware.h"
 
@@ -52,18 +55,51 @@ struct Server {
     bool have_agent = false;
     sockaddr_in agent{};
     uint32_t next_seq = 1000;
+    sockaddr_in local{};    // this end, as the agent addressed it
+    bool any_addr = false;  // listening on every address: learn this end from each datagram
 };
 
 Server g;
 FirmwareServer *g_fw;
 sockaddr_in g_fragment_to;
+RcmCapture g_capture;
+
+void send_datagram(const uint8_t *buf, size_t len, const sockaddr_in &to) {
+    if (sendto(g.sock, buf, len, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to) >= 0)
+        g_capture.record(g.local, to, buf, len);
+}
+
+// Receives one datagram and records it. When the server listens on every address, learns
+// which of them the datagram was sent to: the address the capture gives this end.
+ssize_t receive_datagram(uint8_t *buf, size_t size, sockaddr_in *from) {
+    iovec iov{buf, size};
+    alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
+    msghdr msg{};
+    msg.msg_name = from;
+    msg.msg_namelen = sizeof *from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    ssize_t n = recvmsg(g.sock, &msg, 0);
+    if (n < 0) return n;
+    for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c && g.any_addr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info;
+            memcpy(&info, CMSG_DATA(c), sizeof info);
+            g.local.sin_addr = info.ipi_addr;
+        }
+    }
+    g_capture.record(*from, g.local, buf, static_cast<size_t>(n));
+    return n;
+}
 
 void send_to_agent(const uint8_t *buf, size_t len, const char *what) {
     if (!g.have_agent) {
         rcm_print_event("error", std::string("no agent yet for ") + what, g.json);
         return;
     }
-    sendto(g.sock, buf, len, 0, reinterpret_cast<sockaddr *>(&g.agent), sizeof g.agent);
+    send_datagram(buf, len, g.agent);
     rcm_print_event("sent", what, g.json);
 }
 
@@ -90,14 +126,13 @@ void answer(const uint8_t *in, size_t len) {
     put_be16(out + 32, 0x002B);
     put_be16(out + 34, 0);
     (void)len;
-    sendto(g.sock, out, sizeof out, 0, reinterpret_cast<sockaddr *>(&g.agent), sizeof g.agent);
+    send_datagram(out, sizeof out, g.agent);
 }
 
 void take_datagram() {
     uint8_t buf[8192];
     sockaddr_in from{};
-    socklen_t alen = sizeof from;
-    ssize_t n = recvfrom(g.sock, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &alen);
+    ssize_t n = receive_datagram(buf, sizeof buf, &from);
     if (n < 0) return;
     // Fragment replies go to whoever asked; requests still go to the agent.
     g_fragment_to = from;
@@ -249,9 +284,9 @@ bool command(char *line) {
 
 int main(int argc, char **argv) {
     setvbuf(stdout, nullptr, _IOLBF, 0);
-    const char *addr = "127.0.0.1", *port_file = nullptr;
+    const char *addr = "127.0.0.1", *port_file = nullptr, *capture = nullptr;
     int port = 1162, opt;
-    while ((opt = getopt(argc, argv, "l:p:o:j")) != -1) {
+    while ((opt = getopt(argc, argv, "l:p:o:jw:")) != -1) {
         switch (opt) {
             case 'l':
                 addr = optarg;
@@ -265,17 +300,17 @@ int main(int argc, char **argv) {
             case 'j':
                 g.json = true;
                 break;
+            case 'w':
+                capture = optarg;
+                break;
             default:
-                fprintf(stderr, "usage: rcmserver [-l ADDR] [-p PORT] [-o PORTFILE] [-j]\n");
+                fprintf(stderr,
+                        "usage: rcmserver [-l ADDR] [-p PORT] [-o PORTFILE] [-j] [-w CAPTURE]\n");
                 return 2;
         }
     }
     FirmwareServer fw(
-        [](const uint8_t *buf, size_t len) {
-            sendto(g.sock, buf, len, 0, reinterpret_cast<sockaddr *>(&g_fragment_to),
-                   sizeof g_fragment_to);
-        },
-        g.json);
+        [](const uint8_t *buf, size_t len) { send_datagram(buf, len, g_fragment_to); }, g.json);
     g_fw = &fw;
     g.sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in local{};
@@ -288,6 +323,19 @@ int main(int argc, char **argv) {
     }
     socklen_t alen = sizeof local;
     getsockname(g.sock, reinterpret_cast<sockaddr *>(&local), &alen);
+    g.local = local;
+    g.any_addr = local.sin_addr.s_addr == htonl(INADDR_ANY);
+    if (g.any_addr) {
+        int on = 1;
+        setsockopt(g.sock, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    }
+    if (capture) {
+        std::string why;
+        if (!g_capture.open(capture, &why)) {
+            fprintf(stderr, "rcmserver: %s\n", why.c_str());
+            return 1;
+        }
+    }
     if (port_file) {
         FILE *f = fopen(port_file, "w");
         if (f) {
