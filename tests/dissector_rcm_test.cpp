@@ -443,6 +443,9 @@ std::vector<Sample> valid_samples() {
         {"status batch", 'r', with_payload(3, 4, 0, 0x6b, batch)},
         {"log report", 'r', with_payload(3, 2, 0, 0x6b, std::string("one\ntwo\0", 8))},
         {"GPS report", 'r', with_payload(3, 9, 4, 0x6b, std::string("lat=40.5;long=-74.25\0", 21))},
+        // Empty names, values and coordinates: nothing to show, but no field to choke on.
+        {"odd batch", 'r', with_payload(3, 3, 0, 0x6b, std::string("\0\0\0\0=x\0a=\0\0", 10))},
+        {"empty GPS", 'r', with_payload(3, 9, 4, 0x6b, std::string("lat=;long=\0", 11))},
         {"fragment request", 'r', with_payload(4, 6, 2, 0x6b, std::string("\x00\x01\x00\x00", 4))},
         {"upgrade command", 's', with_payload(9, 0x100, 0, 0x2b, upgrade)},
         {"fragment reply", 's', with_payload(4, 6, 3, 0x2b, fragment)},
@@ -522,6 +525,9 @@ TEST_F(Dissectors, HandMadeMessagesDecodeAndEveryCutOneShowsMalformedNeverALuaEr
     EXPECT_EQ((std::string("one") + kAgg + "two"), row_of("log report")["rcm.log.line"]);
     EXPECT_EQ("40.5", row_of("GPS report")["rcm.gps.lat"]);
     EXPECT_EQ("-74.25", row_of("GPS report")["rcm.gps.long"]);
+    EXPECT_EQ((std::string("") + kAgg + "a"), row_of("odd batch")["rcm.var.name"]);
+    EXPECT_EQ("", row_of("empty GPS")["rcm.gps.lat"]);
+    EXPECT_EQ("GPS report", row_of("empty GPS")["rcm.message"]);
     EXPECT_EQ("fragment request", row_of("fragment request")["rcm.message"]);
     EXPECT_EQ("1500", row_of("upgrade command")["rcm.upgrade.total"]);
     EXPECT_EQ("20", row_of("fragment reply")["rcm.fragment.data_len"]);
