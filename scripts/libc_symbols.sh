@@ -37,7 +37,7 @@ for f in "$stage"/usr/sbin/* "$stage"/usr/bin/*; do
     done | sort -u >"$others"
     dyn_syms "$f" UND | comm -23 - "$others" | tee -a "$all" | comm -23 - "$allow" |
         while read -r sym; do echo "${f#"$stage"/}: $sym is not in scripts/libc_allowlist.txt"; done |
-        tee "$others.bad"
+        tee "$others.bad" >&2
     [ -s "$others.bad" ] && bad=1
 done
 if [ "$programs" = 0 ]; then
