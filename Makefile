@@ -1,7 +1,7 @@
 # Front door of the project. `make demo` and `make test` do all set-up on a fresh Debian 12.
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test test-native test-mips test-tsan demo bench fuzz clean deps check-layers
+.PHONY: all build test test-native test-mips test-tsan demo bench fuzz clean deps check-layers rootfs
 
 all: build
 
@@ -40,6 +40,13 @@ test-mips:
 demo: build
 	demo/run.sh
 
+# The board's staging root: the MIPS programs and start-up scripts in build-rootfs/stage/,
+# packed as build-rootfs/router-rootfs.tar.gz, with build-rootfs/MANIFEST.txt. A board SDK's
+# toolchain: make rootfs ROUTER_CROSS_PREFIX=/opt/sdk/bin/mipsel-linux-uclibc- ROUTER_SYSROOT=...
+rootfs: deps
+	JOBS=$(JOBS) ROUTER_CROSS_PREFIX="$(ROUTER_CROSS_PREFIX)" ROUTER_SYSROOT="$(ROUTER_SYSROOT)" \
+		scripts/rootfs.sh
+
 bench: deps
 	scripts/bench.sh
 
@@ -50,4 +57,4 @@ fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
 
 clean:
-	rm -rf build build-asan build-mips build-bench build-tsan build-fuzz
+	rm -rf build build-asan build-mips build-bench build-tsan build-fuzz build-rootfs

@@ -53,9 +53,14 @@ function(router_product target)
   target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
 endfunction()
 
-# A product program, landing in bin/.
+# A product program, landing in bin/. INSTALL says where it goes on the board (`make rootfs`):
+#   daemon   a resident program, usr/sbin, component "board"
+#   tool     a command run by hand or by scripts, usr/bin, component "board"
+#   standin  this project's stand-in for a command the board brings itself (nvram, mtd, ...),
+#            usr/sbin, component "standins": never in the staging root, since the board has its
+#            own; `cmake --install` without a component would install them too.
 function(router_program name)
-  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(P "" "INSTALL" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${P_SOURCES})
   router_product(${name})
   target_link_libraries(${name} PRIVATE ${P_LIBS})
@@ -65,6 +70,17 @@ function(router_program name)
   file(RELATIVE_PATH dir ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   if(NOT dir MATCHES "^(sim|tests|bench)(/|$)")  # simulated peers are test equipment
     set_property(GLOBAL APPEND PROPERTY ROUTER_PROGRAMS ${name})
+  endif()
+  if(P_INSTALL STREQUAL "daemon")
+    install(TARGETS ${name} RUNTIME DESTINATION usr/sbin COMPONENT board)
+    set_property(GLOBAL APPEND PROPERTY ROUTER_BOARD_PROGRAMS usr/sbin/${name})
+  elseif(P_INSTALL STREQUAL "tool")
+    install(TARGETS ${name} RUNTIME DESTINATION usr/bin COMPONENT board)
+    set_property(GLOBAL APPEND PROPERTY ROUTER_BOARD_PROGRAMS usr/bin/${name})
+  elseif(P_INSTALL STREQUAL "standin")
+    install(TARGETS ${name} RUNTIME DESTINATION usr/sbin COMPONENT standins)
+  elseif(P_INSTALL)
+    message(FATAL_ERROR "router_program(${name}): INSTALL is daemon, tool or standin")
   endif()
 endfunction()
 
@@ -89,11 +105,22 @@ function(router_test name)
   endif()
 endfunction()
 
-# product_programs.txt in the build directory: the product programs, one a line, for the size table of `make bench`.
+# In the build directory: product_programs.txt, the product programs, one a line; and
+# board_programs.txt, the programs of the staging root as paths in it (usr/sbin/modemd, ...),
+# which the target board_programs builds, for `make rootfs` and the size table of `make bench`.
 function(router_write_program_list)
   get_property(programs GLOBAL PROPERTY ROUTER_PROGRAMS)
   list(SORT programs)
   list(JOIN programs "\n" text)
   file(WRITE ${CMAKE_BINARY_DIR}/product_programs.txt "${text}\n")
+  get_property(board GLOBAL PROPERTY ROUTER_BOARD_PROGRAMS)
+  list(JOIN board "\n" text)
+  file(WRITE ${CMAKE_BINARY_DIR}/board_programs.txt "${text}\n")
+  set(targets "")
+  foreach(path IN LISTS board)
+    get_filename_component(target ${path} NAME)
+    list(APPEND targets ${target})
+  endforeach()
+  add_custom_target(board_programs DEPENDS ${targets})
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL router_write_program_list)

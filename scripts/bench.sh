@@ -7,10 +7,8 @@ jobs=$(nproc)
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$jobs" >/dev/null
-cmake --preset mips >/dev/null
-programs=$(cat build-mips/product_programs.txt)
-# shellcheck disable=SC2086  # one target per word
-cmake --build --preset mips -j "$jobs" --target $programs >/dev/null
+# The board's programs as `make rootfs` stages them (build-rootfs/stage, MANIFEST.txt).
+JOBS=$jobs scripts/rootfs.sh >/dev/null
 
 row() { printf '| %-52s | %-24s | %-14s |\n' "$1" "$2" "$3"; }
 
@@ -30,15 +28,26 @@ build-bench/bin/small_tools_idle_bench 10
 build-bench/bin/firmware_bench 5
 build-bench/bin/backup_edit_bench 200
 row "modemd binary, native, stripped" "$(stat -c %s build-bench/bin/modemd) bytes" ""
-# Every product program as the board carries it: stripped size and the shared libraries it
-# needs (libstdc++ must not be among them).
-stripped=$(mktemp)
-trap 'rm -f "$stripped"' EXIT
-for p in $programs; do
-    mipsel-linux-gnu-strip -o "$stripped" "build-mips/bin/$p"
-    needed=$(mipsel-linux-gnu-readelf -d "build-mips/bin/$p" |
-        sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
-    row "$p binary, MIPS, stripped; needs ${needed% }" "$(stat -c %s "$stripped") bytes" \
-        "no libstdc++"
+# Every program of the staging root as the board carries it: stripped size and the shared
+# libraries it needs (libstdc++ must not be among them); then the footprint budget, which
+# fails the run when it is broken.
+manifest=build-rootfs/MANIFEST.txt
+grep -E '^usr/s?bin/' "$manifest" | while read -r path size needed; do
+    row "${path##*/} binary, MIPS, stripped; needs $needed" "$size bytes" "no libstdc++"
 done
+total=$(sed -n 's/^programs: [0-9]* files, \([0-9]*\) bytes.*/\1/p' "$manifest")
+count=$(sed -n 's/^programs: \([0-9]*\) files.*/\1/p' "$manifest")
+cxx=$(sed -n 's/^programs needing libstdc++: //p' "$manifest")
+row "staging root: $count programs, MIPS, stripped" "$total bytes" "<= 600 KiB"
+row "staging root: programs needing libstdc++.so" "$cxx" "none"
 echo
+status=0
+if [ -z "$total" ] || [ "$total" -gt 614400 ]; then
+    echo "footprint budget broken: the programs take ${total:-?} bytes, more than 600 KiB" >&2
+    status=1
+fi
+if [ "$cxx" != none ]; then
+    echo "footprint budget broken: $cxx need libstdc++.so" >&2
+    status=1
+fi
+exit "$status"

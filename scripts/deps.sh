@@ -9,7 +9,7 @@
 set -eu
 
 packages="cmake make g++ libgtest-dev libbenchmark-dev g++-mipsel-linux-gnu qemu-user \
-libssl-dev libusb-dev openssl ppp strace procps clang libclang-rt-14-dev tshark"
+libssl-dev libusb-dev openssl ppp strace procps clang libclang-rt-14-dev tshark busybox"
 
 missing=""
 for p in $packages; do

@@ -1,8 +1,8 @@
 #include "tools/modem_client.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/msg.h>
-#include <sys/random.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,13 +12,27 @@
 
 #include "platform/env.h"
 #include "platform/msgq.h"
+#include "platform/router_root.h"
 
 namespace {
 
+// Four random bytes from the kernel's pool. Read from the device rather than through
+// getrandom(), which a small C library or an older board kernel may not offer.
+bool random_word(uint32_t *r) {
+    RouterPath path("/dev/urandom");
+    int fd = path.ok() ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0) return false;
+    bool ok = read(fd, r, sizeof *r) == static_cast<ssize_t>(sizeof *r);
+    close(fd);
+    return ok;
+}
+
 int pick_key(int avoid) {
+    static uint32_t picks;  // without the device, each attempt of a process tries another key
     uint32_t r = 0;
-    if (getrandom(&r, sizeof r, 0) != sizeof r)
-        r = static_cast<uint32_t>(getpid()) * 2654435761u ^ static_cast<uint32_t>(time(nullptr));
+    if (!random_word(&r))
+        r = (static_cast<uint32_t>(getpid()) + ++picks * 40503u) * 2654435761u ^
+            static_cast<uint32_t>(time(nullptr));
     int key = static_cast<int>(0x4D430000u | (r & 0xFFFFu));  // "MC" + 16 random bits
     return key == avoid ? key + 1 : key;
 }
