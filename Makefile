@@ -46,7 +46,9 @@ bench: deps
 
 # The demo again, with the board's programs from the staging root started through qemu-user
 # and the simulated peers native.
+# The staging root is made first when this tree has `make rootfs`.
 demo-mips: build
+	@if $(MAKE) -n rootfs >/dev/null 2>&1; then $(MAKE) rootfs; fi
 	@test -d build-rootfs/stage/usr/sbin || { echo "demo-mips: no staging root in build-rootfs/stage (make rootfs makes it)" >&2; exit 1; }
 	DEMO_PROGRAMS=mips demo/run.sh
 
