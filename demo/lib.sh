@@ -33,7 +33,7 @@ if [ "${DEMO_PROGRAMS:-native}" = mips ]; then
   MIPS_BIN=$ROUTER_ROOT/mips-bin
   mkdir -p "$MIPS_BIN"
   for program in "$stage"/usr/sbin/* "$stage"/usr/bin/*; do
-    [ -f "$program" ] && [ -x "$program" ] || continue
+    if [ ! -f "$program" ] || [ ! -x "$program" ]; then continue; fi
     mips_wrapper "$(basename "$program")" "$program"
   done
   for command in mtd nvram nvram_mtd_read nvram_mtd_write; do

@@ -7,7 +7,7 @@
 set -u
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+cd "$root" || exit 1
 seconds=${FUZZ_SECONDS:-60}
 jobs=${JOBS:-2}
 logs=build-release-check
@@ -54,7 +54,7 @@ soak() {
 
 check "make test" "native (ASan/UBSan), ThreadSanitizer, MIPS under qemu" make test JOBS="$jobs"
 
-check "fuzz (${seconds} s each)" "$(ls fuzz/*_fuzz.cpp | wc -l) targets, 2 at a time; table in build-fuzz/fuzz-report.txt" \
+check "fuzz (${seconds} s each)" "$(find fuzz -maxdepth 1 -name "*_fuzz.cpp" | wc -l) targets, 2 at a time; table in build-fuzz/fuzz-report.txt" \
   env FUZZ_SECONDS="$seconds" FUZZ_PARALLEL=2 JOBS="$jobs" scripts/fuzz.sh
 
 if check "soak build" "native optimised build (preset bench)" \
