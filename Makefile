@@ -1,7 +1,8 @@
 # Front door of the project. `make demo` and `make test` do all set-up on a fresh Debian 12.
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test test-native test-mips test-tsan demo bench fuzz clean deps check-layers rootfs
+.PHONY: all build test test-native test-mips test-tsan demo demo-mips bench fuzz release-check clean \
+	deps check-layers rootfs
 
 all: build
 
@@ -50,6 +51,16 @@ rootfs: deps
 bench: deps
 	scripts/bench.sh
 
+# The demo again, with the board's programs from the staging root started through qemu-user
+# and the simulated peers native.
+demo-mips: build rootfs
+	DEMO_PROGRAMS=mips demo/run.sh
+
+# Before shipping: the suite, every fuzz target for FUZZ_SECONDS (60 here), the daemons'
+# soaks, the footprint budget and the emulated board's test when there is one. One table.
+release-check: deps
+	FUZZ_SECONDS=$(if $(filter command line environment,$(origin FUZZ_SECONDS)),$(FUZZ_SECONDS),60) JOBS=$(JOBS) scripts/release_check.sh
+
 # Every fuzz target (clang, libFuzzer) for FUZZ_SECONDS each; inputs that break a target are
 # kept in fuzz/regressions/. `make test` replays the corpora on the ordinary builds.
 FUZZ_SECONDS ?= 10
@@ -57,4 +68,5 @@ fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
 
 clean:
-	rm -rf build build-asan build-mips build-bench build-tsan build-fuzz build-rootfs
+	rm -rf build build-asan build-mips build-bench build-tsan build-fuzz build-rootfs \
+		build-release-check
