@@ -61,7 +61,8 @@ void write_record(void *ctx, const uint8_t *frame, size_t len) {
         return;
     }
     pcap_record_header(head, env_now_ms() - g_cap.start_ms, len + sizeof pseudo);
-    iovec iov[3] = {{head, sizeof head}, {pseudo, sizeof pseudo}, {const_cast<uint8_t *>(frame), stored}};
+    iovec iov[3] = {
+        {head, sizeof head}, {pseudo, sizeof pseudo}, {const_cast<uint8_t *>(frame), stored}};
     if (int err = write_all(iov, 3, total)) {
         give_up(strerror(err));
         return;

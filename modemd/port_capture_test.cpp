@@ -48,8 +48,8 @@ std::vector<Record> records_of(const std::string &file) {
         EXPECT_LE(kPcapRecordHeaderSize + n, left);
         if (n < 2 || kPcapRecordHeaderSize + n > left) break;
         const uint8_t *r = p + kPcapRecordHeaderSize;
-        out.push_back({get_le32(p) * 1000ul + get_le32(p + 4) / 1000, r[0], r[1],
-                       Bytes(r + 2, r + n)});
+        out.push_back(
+            {get_le32(p) * 1000ul + get_le32(p + 4) / 1000, r[0], r[1], Bytes(r + 2, r + n)});
         p += kPcapRecordHeaderSize + n;
         left -= kPcapRecordHeaderSize + n;
     }
@@ -76,7 +76,7 @@ TEST_F(PortCapture, RecordsEachFrameWithDirectionFramingAndTimeWhateverTheReadsA
     env_.advance(10);
     const Bytes glued = {0x02, 0x11, 0x22, 0x7E, 0x03, 0x33, 0x44, 0x7E, 0x04};
     port_capture_received(glued.data(), glued.size());  // two frames and a piece in one read
-    port_capture_close();  // the piece still held is written as it is
+    port_capture_close();                               // the piece still held is written as it is
     EXPECT_FALSE(port_capture_on());
     port_capture_sent(sent.data(), sent.size());  // nothing after the close
 

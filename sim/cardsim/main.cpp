@@ -89,7 +89,7 @@ int main(int argc, char **argv) {
     std::string error;
     CardCapture capture;
     if (!capture_path.empty()) {
-        uint8_t framing = family == cardsim::Family::kSierra  ? kPcapCns
+        uint8_t framing = family == cardsim::Family::kSierra   ? kPcapCns
                           : family == cardsim::Family::kKpc650 ? kPcapKpc650
                                                                : kPcapCdu;
         if (!capture.open(capture_path, framing, &error)) {

@@ -473,8 +473,8 @@ local function dissect(tvb, pinfo, tree)
     t:add(lf.escapes, escapes)
     problem = problem or esc_problem
     local data_n = n
-    if framing ~= FRAMING_CNS and problem and raw:range(rlen - 1, 1):uint() ~= FLAG then
-        -- Cut short: where its check value would have been is unknown.
+    if framing ~= FRAMING_CNS and problem then
+        -- Cut short or voided: where its check value would have been is unknown.
         t:add(lf.fcs_status, "unchecked")
     elseif framing ~= FRAMING_CNS then
         if n < 2 then
