@@ -247,13 +247,13 @@ TEST_F(CardCaptures, SierraCnsFramesDecodeAsTheCardReceivedAndSentThemWithObject
             if (r == want) return true;
         return false;
     };
-    EXPECT_TRUE(has({"0", "1", "0x2b", "0x1000", "1", "", "→ card CnS get ESN (0x1000)"}));
+    EXPECT_TRUE(has({"0", "1", "0x2b", "0x1000", "1", "", "CnS get ESN (0x1000)"}));
     EXPECT_TRUE(has({"1", "1", "0x6b", "0x1000", "2", "2317036605",
-                     "← card CnS get answer ESN (0x1000) = 0x8a1b2c3d"}));
+                     "CnS get answer ESN (0x1000) = 0x8a1b2c3d"}));
     EXPECT_TRUE(has({"0", "1", "0x2b", "0x0000", "8", "",
-                     "→ card CnS notification disable heartbeat (0x0000)"}));
+                     "CnS notification disable heartbeat (0x0000)"}));
     EXPECT_TRUE(has({"1", "1", "0x6b", "0x0000", "7", "",
-                     "← card CnS notification (operation 7) heartbeat (0x0000)"}));
+                     "CnS notification (operation 7) heartbeat (0x0000)"}));
 }
 
 TEST_F(CardCaptures, Kpc650FramesHaveEscapesRemovedAndTheirCheckVerifiedGoodOrBad) {
@@ -340,11 +340,11 @@ TEST_F(CardCaptures, DiagPacketsDecodeAsTheCardReceivedThemWithCommandsAndSubsys
     // The start (version, device information, event reports on, the GPS session) and the
     // position asked for.
     EXPECT_EQ(
-        (std::vector<std::string>{"0x00  → card DIAG software version",
-                                  "0x4b 0x32 → card DIAG vendor command 11 (device information)",
-                                  "0x60  → card DIAG event report on",
-                                  "0x4b 0x0d → card DIAG GPS command 0 (start session)",
-                                  "0x4b 0x0d → card DIAG GPS command 4 (last known position)"}),
+        (std::vector<std::string>{"0x00  DIAG software version",
+                                  "0x4b 0x32 DIAG vendor command 11 (device information)",
+                                  "0x60  DIAG event report on",
+                                  "0x4b 0x0d DIAG GPS command 0 (start session)",
+                                  "0x4b 0x0d DIAG GPS command 4 (last known position)"}),
         asked);
 }
 

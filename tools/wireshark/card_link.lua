@@ -109,8 +109,12 @@ diag.fields = df
 
 -- ---- helpers -----------------------------------------------------------------------------
 
+-- Set when the record being dissected was found malformed; the Info column then says so.
+local found_malformed = false
+
 local function malformed(tree, text)
     tree:add_proto_expert_info(e_malformed, text)
+    found_malformed = true
 end
 
 local function unknown(tree, text)
@@ -423,19 +427,24 @@ local function dissect(tvb, pinfo, tree)
     local t = tree:add(link, tvb())
     if len < 2 then
         malformed(t, "record shorter than its 2-byte pseudo-header")
-        pinfo.cols.info = "Malformed record"
+        pinfo.cols.info = "record cut short"
         return
     end
     local dir = tvb:range(0, 1):uint()
     local framing = tvb:range(1, 1):uint()
     t:add(lf.direction, tvb:range(0, 1))
     t:add(lf.framing, tvb:range(1, 1))
-    local arrow = dir == DIR_TO_CARD and "→ card " or (dir == DIR_FROM_CARD and "← card " or "? ")
-    if dir ~= DIR_TO_CARD and dir ~= DIR_FROM_CARD then unknown(t, "direction " .. dir) end
-    pinfo.cols.info = arrow
+    if dir == DIR_TO_CARD then
+        pinfo.cols.src, pinfo.cols.dst = "host", "card"
+    elseif dir == DIR_FROM_CARD then
+        pinfo.cols.src, pinfo.cols.dst = "card", "host"
+    else
+        unknown(t, "direction " .. dir)
+    end
+    pinfo.cols.info = ""
     if len == 2 then
         malformed(t, "record without frame bytes")
-        pinfo.cols.info:append("Malformed: no frame")
+        pinfo.cols.info:append("no frame")
         return
     end
     local raw = tvb:range(2):tvb()
@@ -479,7 +488,7 @@ local function dissect(tvb, pinfo, tree)
     elseif framing ~= FRAMING_CNS then
         if n < 2 then
             malformed(t, "frame shorter than its 2-byte FCS")
-            pinfo.cols.info:append("Malformed: shorter than its FCS")
+            pinfo.cols.info:append("shorter than its FCS")
             return
         end
         data_n = n - 2
@@ -497,10 +506,7 @@ local function dissect(tvb, pinfo, tree)
         end
         if sent ~= want then pinfo.cols.info:append("[bad FCS] ") end
     end
-    if problem then
-        malformed(t, problem)
-        pinfo.cols.info:append("[malformed] ")
-    end
+    if problem then malformed(t, problem) end
     if data_n <= 0 then
         pinfo.cols.info:append("no frame data")
         return
@@ -524,12 +530,13 @@ end
 function link.dissector(tvb, pinfo, tree)
     -- Every length is checked above; should a decoder still trip, the frame is shown as
     -- malformed with the reason rather than as a script error.
+    found_malformed = false
     local ok, err = pcall(dissect, tvb, pinfo, tree)
     if not ok then
         local t = tree:add(link, tvb())
         malformed(t, "could not be decoded: " .. tostring(err))
-        pinfo.cols.info:append(" [malformed]")
     end
+    if found_malformed then pinfo.cols.info:prepend("[malformed] ") end
     return tvb:len()
 end
 
