@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/bytes.h"
 #include "common/fcs16.h"
 #include "common/msgcmd.h"
 #include "common/pcap_file.h"
@@ -250,8 +251,8 @@ TEST_F(CardCaptures, SierraCnsFramesDecodeAsTheCardReceivedAndSentThemWithObject
     EXPECT_TRUE(has({"0", "1", "0x2b", "0x1000", "1", "", "CnS get ESN (0x1000)"}));
     EXPECT_TRUE(has({"1", "1", "0x6b", "0x1000", "2", "2317036605",
                      "CnS get answer ESN (0x1000) = 0x8a1b2c3d"}));
-    EXPECT_TRUE(has({"0", "1", "0x2b", "0x0000", "8", "",
-                     "CnS notification disable heartbeat (0x0000)"}));
+    EXPECT_TRUE(
+        has({"0", "1", "0x2b", "0x0000", "8", "", "CnS notification disable heartbeat (0x0000)"}));
     EXPECT_TRUE(has({"1", "1", "0x6b", "0x0000", "7", "",
                      "CnS notification (operation 7) heartbeat (0x0000)"}));
 }
@@ -340,11 +341,10 @@ TEST_F(CardCaptures, DiagPacketsDecodeAsTheCardReceivedThemWithCommandsAndSubsys
     // The start (version, device information, event reports on, the GPS session) and the
     // position asked for.
     EXPECT_EQ(
-        (std::vector<std::string>{"0x00  DIAG software version",
-                                  "0x4b 0x32 DIAG vendor command 11 (device information)",
-                                  "0x60  DIAG event report on",
-                                  "0x4b 0x0d DIAG GPS command 0 (start session)",
-                                  "0x4b 0x0d DIAG GPS command 4 (last known position)"}),
+        (std::vector<std::string>{
+            "0x00  DIAG software version", "0x4b 0x32 DIAG vendor command 11 (device information)",
+            "0x60  DIAG event report on", "0x4b 0x0d DIAG GPS command 0 (start session)",
+            "0x4b 0x0d DIAG GPS command 4 (last known position)"}),
         asked);
 }
 
@@ -382,15 +382,19 @@ Bytes flagged(Bytes b, bool opening) {
     return b;
 }
 
-void write_capture(const std::string &path, const std::vector<Bytes> &records) {
+// Writes the records; a record's original length is its length plus cut[i] (when given).
+void write_capture(const std::string &path, const std::vector<Bytes> &records,
+                   const std::vector<uint32_t> &cut) {
     std::ofstream f(path, std::ios::binary);
     uint8_t head[kPcapFileHeaderSize];
     pcap_file_header(head, kPcapLinkCard);
     f.write(reinterpret_cast<const char *>(head), sizeof head);
     unsigned long long ms = 0;
-    for (const Bytes &r : records) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        const Bytes &r = records[i];
         uint8_t rh[kPcapRecordHeaderSize];
-        pcap_record_header(rh, ms += 10, r.size());
+        pcap_record_header(rh, ms += 10, r.size() + (i < cut.size() ? cut[i] : 0));
+        put_le32(rh + 8, static_cast<uint32_t>(r.size()));
         f.write(reinterpret_cast<const char *>(rh), sizeof rh);
         f.write(reinterpret_cast<const char *>(r.data()), static_cast<std::streamsize>(r.size()));
     }
@@ -408,6 +412,7 @@ TEST_F(CardCaptures, BrokenFramesShowAsMalformedOrBadCheckNeverAsScriptErrors) {
         std::string fcs;  // cardlink.fcs.status
         bool malformed;
         std::string data;  // cardlink.data
+        uint32_t cut = 0;  // bytes the capture left out of the record
     };
     const std::vector<Case> cases = {
         // Sound frames first, escapes in data and check value alike.
@@ -435,12 +440,18 @@ TEST_F(CardCaptures, BrokenFramesShowAsMalformedOrBadCheckNeverAsScriptErrors) {
         // Records too short for the pseudo-header, or holding nothing after it.
         {Bytes{1}, "", true, ""},
         {Bytes{1, kPcapDiag}, "", true, ""},
+        // A sound frame whose record lost bytes when it was captured.
+        {record(0, kPcapDiag, flagged(escaped(with_fcs(gps_position)), false)), "good", true,
+         "4b0d04007e7d0000", 40},
     };
     std::vector<Bytes> recs;
-    for (const Case &c : cases)
+    std::vector<uint32_t> cut;
+    for (const Case &c : cases) {
         recs.push_back(c.rec);
+        cut.push_back(c.cut);
+    }
     std::string pcap = at("broken.pcap");
-    write_capture(pcap, recs);
+    write_capture(pcap, recs, cut);
 
     std::vector<Row> rows =
         fields(pcap, {"frame.number", "cardlink.fcs.status", "_ws.malformed", "cardlink.data"});

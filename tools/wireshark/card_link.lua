@@ -447,6 +447,10 @@ local function dissect(tvb, pinfo, tree)
         pinfo.cols.info:append("no frame")
         return
     end
+    if tvb:reported_len() > len then
+        malformed(t, string.format("record cut to %d of its %d bytes when captured", len,
+            tvb:reported_len()))
+    end
     local raw = tvb:range(2):tvb()
     local rlen = raw:len()
     t:add(lf.raw, tvb:range(2))
