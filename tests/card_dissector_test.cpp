@@ -176,11 +176,13 @@ class CardCaptures : public ::testing::Test {
     }
 
     // Starts modemd with a capture and waits until it serves its queue.
-    void start_modemd(const std::string &family) {
+    void start_modemd(const std::string &family, const std::string &capture = "") {
         SpawnOptions o;
         o.stdout_path = at("modemd.out");
         o.env = {"MODEMD_QUEUE_KEY=" + std::to_string(key_)};
-        modemd_ = spawn_program("modemd", {"-w", at("modemd.pcap"), "-t", family, "-f", port_}, o);
+        modemd_ = spawn_program(
+            "modemd",
+            {"-w", capture.empty() ? at("modemd.pcap") : capture, "-t", family, "-f", port_}, o);
         ASSERT_TRUE(wait_until([&] { return msgget(key_, 0) >= 0; }, 60000));
         ASSERT_EQ(0, modem_client_open(&client_, key_));
         client_open_ = true;
@@ -351,6 +353,17 @@ TEST_F(CardCaptures, DiagPacketsDecodeAsTheCardReceivedThemWithCommandsAndSubsys
             "0x60  DIAG event report on", "0x4b 0x0d DIAG GPS command 0 (start session)",
             "0x4b 0x0d DIAG GPS command 4 (last known position)"}),
         asked);
+}
+
+TEST_F(CardCaptures, ACaptureThatCannotBeWrittenCostsOneConsoleLineAndTheCardIsServed) {
+    start_cardsim("cdu");
+    std::string nowhere = at("no/such/dir/modemd.pcap");
+    start_modemd("cdu", nowhere);
+    ModemReply r = call(1);
+    EXPECT_EQ(kResultOk, r.result);
+    EXPECT_EQ((std::vector<uint8_t>{0x3D, 0x2C, 0x1B, 0x8A}), Bytes(r.data, r.data + r.data_len));
+    EXPECT_EQ("modemd: capture " + nowhere + ": No such file or directory: not written\n",
+              read_file(root_.host("/dev/console")));
 }
 
 // ---- a hand-made capture of broken frames ----------------------------------------------
