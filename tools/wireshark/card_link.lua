@@ -544,4 +544,6 @@ function link.dissector(tvb, pinfo, tree)
     return tvb:len()
 end
 
-DissectorTable.get("wtap_encap"):add(wtap_encaps.USER0, link)
+-- Link type 147 is the first user link type, encapsulation USER0 (45).
+local user0 = (wtap_encaps and wtap_encaps.USER0) or (wtap and wtap.USER0) or 45
+DissectorTable.get("wtap_encap"):add(user0, link)
