@@ -5,12 +5,14 @@
 #include "common/fcs16.h"
 #include "common/stuffing.h"
 #include "modemd/modem_port.h"
+#include "modemd/port_capture.h"
 
 int crc_frame_write(CrcFrameBuffers *bufs, int fd, const uint8_t *data, int len) {
     if (!modem_port_ok(fd) || len < 0) return -1;
     int n = stuff_frame(data, static_cast<size_t>(len), kStuffFcs, bufs->tx, sizeof bufs->tx);
     if (n < 0) return -1;
     ssize_t w = write(fd, bufs->tx, static_cast<size_t>(n));
+    if (w > 0) port_capture_sent(bufs->tx, static_cast<size_t>(w));
     return w == n ? n + 1 : -1;
 }
 

@@ -9,6 +9,7 @@
 #include "modemd/families.h"
 #include "modemd/globals.h"
 #include "modemd/modem_port.h"
+#include "modemd/port_capture.h"
 #include "platform/console.h"
 #include "platform/eventloop.h"
 #include "platform/utils.h"
@@ -40,7 +41,9 @@ int kpc650_diag_cmd_cait_data(uint8_t *req, int req_len, uint8_t *reply, int cap
     int fd = kpc650_fd;
     if (!modem_port_ok(fd) || req_len < 0) return -1;
     if (debug > 0) dump_buf("Cns_CMD", req, static_cast<size_t>(req_len));
-    if (write(fd, req, static_cast<size_t>(req_len)) != req_len) return -1;
+    ssize_t w = write(fd, req, static_cast<size_t>(req_len));
+    if (w > 0) port_capture_sent(req, static_cast<size_t>(w));
+    if (w != req_len) return -1;
     if (waitfor(fd, 2) <= 0) return -1;
     ssize_t n = modem_port_read(fd, reply, static_cast<size_t>(cap));
     if (n < 0) return -1;

@@ -1,6 +1,7 @@
 // modemd: owns the cellular card's control port and answers command messages posted on the
 // System V queue (key 23232, or MODEMD_QUEUE_KEY).
-//   modemd [-d] -t sierra_module|kpc650|novatel|cdu -f PORT
+//   modemd [-d] [-w CAPTURE] -t sierra_module|kpc650|novatel|cdu -f PORT
+// -w writes what passes on the card's port to the file CAPTURE (modemd/port_capture.h).
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,9 +10,11 @@
 
 #include "common/ipc_key.h"
 #include "common/msgcmd.h"
+#include "common/pcap_file.h"
 #include "modemd/cnsport.h"
 #include "modemd/globals.h"
 #include "modemd/msgqueue.h"
+#include "modemd/port_capture.h"
 #include "modemd/sms.h"
 #include "platform/eventloop.h"
 
@@ -33,6 +36,15 @@ int queue_key() {
     return key;
 }
 
+// How the selected family frames what passes on its port.
+uint8_t capture_framing() {
+    const char *name = cnsport_ctx->name;
+    if (strcmp(name, "sierra_module") == 0) return kPcapCns;
+    if (strcmp(name, "kpc650") == 0) return kPcapKpc650;
+    if (strcmp(name, "cdu") == 0) return kPcapCdu;
+    return kPcapDiag;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -41,15 +53,19 @@ int main(int argc, char **argv) {
     printf("\n%s build on %s %s\n", program, __DATE__, __TIME__);
 
     const char *port = nullptr;
+    const char *capture = nullptr;
     opterr = 0;
     int opt;
-    while ((opt = getopt(argc, argv, "df:t:")) != -1) {
+    while ((opt = getopt(argc, argv, "df:t:w:")) != -1) {
         switch (opt) {
             case 'd':
                 debug = 1;
                 break;
             case 'f':
                 port = optarg;
+                break;
+            case 'w':
+                capture = optarg;
                 break;
             case 't':
                 if (!parse_cnsport(optarg)) {
@@ -66,6 +82,9 @@ int main(int argc, char **argv) {
     int key = queue_key();
 
     sms_init();
+    // Before the port is opened, so the family's first exchanges are in it. A capture that
+    // cannot be written is reported and left out; the card is served all the same.
+    if (capture) (void)port_capture_open(capture, capture_framing(), kPortCaptureMaxBytes);
     if (cnsport_open(port) < 0) {
         printf("cnsport_open %s fail .... \n", port);
         return 1;

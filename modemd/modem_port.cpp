@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "modemd/port_capture.h"
 #include "platform/console.h"
 #include "platform/eventloop.h"
 
@@ -45,7 +46,10 @@ ssize_t modem_port_read(int fd, void *buf, size_t cap) {
         return -1;
     }
     ssize_t n = read(fd, buf, cap);
-    if (n > 0) return n;
+    if (n > 0) {
+        port_capture_received(static_cast<const uint8_t *>(buf), static_cast<size_t>(n));
+        return n;
+    }
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) return -1;
     int err = errno;
     modem_port_lost(fd, n == 0 ? "end of file" : strerror(err));

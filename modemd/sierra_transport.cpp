@@ -9,6 +9,7 @@
 #include "modemd/cns.h"
 #include "modemd/globals.h"
 #include "modemd/modem_port.h"
+#include "modemd/port_capture.h"
 #include "platform/console.h"
 #include "platform/eventloop.h"
 #include "platform/utils.h"
@@ -75,6 +76,7 @@ int sierra_write(int fd, const uint8_t *msg, int len) {
     size_t flen = 0;
     if (cns_encode(msg, static_cast<size_t>(len), g_tx, sizeof g_tx, &flen) < 0) return -1;
     ssize_t n = write(fd, g_tx, flen);
+    if (n > 0) port_capture_sent(g_tx, static_cast<size_t>(n));
     return n == static_cast<ssize_t>(flen) ? static_cast<int>(flen) : -1;
 }
 

@@ -13,6 +13,7 @@
 #include "modemd/diag/diag_engine.h"
 #include "modemd/diag/diag_events.h"
 #include "modemd/diag/diag_loader.h"
+#include "modemd/port_capture.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ void *read_thread(void *arg) {
                 continue;
             }
             b->rx.raw_len = static_cast<uint32_t>(n);
+            port_capture_received(b->rx.raw, static_cast<size_t>(n));
             if (gCallbacks[kDiagEventRawData].load()) {
                 std::memcpy(b->raw_copy, b->rx.raw, static_cast<size_t>(n));
                 diag_raise_event(kDiagEventRawData, 0, static_cast<uint32_t>(n), b->raw_copy);

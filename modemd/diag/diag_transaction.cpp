@@ -10,6 +10,7 @@
 #include "modemd/diag/diag_engine.h"
 #include "modemd/diag/diag_hdlc.h"
 #include "modemd/diag/diag_status.h"
+#include "modemd/port_capture.h"
 #include "platform/env.h"
 #include "platform/utils.h"
 
@@ -25,6 +26,7 @@ bool write_whole(int fd, const uint8_t *buf, size_t len) {
     do {
         n = write(fd, buf, len);
     } while (n < 0 && errno == EINTR);
+    if (n > 0) port_capture_sent(buf, static_cast<size_t>(n));
     return n == static_cast<ssize_t>(len);
 }
 

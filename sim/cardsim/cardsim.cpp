@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "common/fcs16.h"
+#include "sim/card_capture.h"
 
 namespace cardsim {
 
@@ -124,6 +125,7 @@ void CardSim::write_raw(const Bytes &raw) {
     while (done < raw.size()) {
         ssize_t n = write(master_, raw.data() + done, raw.size() - done);
         if (n <= 0) return;
+        if (capture_) capture_->from_card(raw.data() + done, static_cast<size_t>(n));
         done += static_cast<size_t>(n);
     }
 }
@@ -234,6 +236,7 @@ void CardSim::on_readable() {
     uint8_t buf[4096];
     ssize_t n = read(master_, buf, sizeof buf);
     if (n <= 0) return;
+    if (capture_) capture_->to_card(buf, static_cast<size_t>(n));
     Bytes raw(buf, buf + n);
     note("raw " + hex(raw));
     // Frames end at a flag; the Sierra family also puts one in front (an empty segment).

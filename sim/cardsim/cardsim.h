@@ -60,6 +60,8 @@
 #include <utility>
 #include <vector>
 
+class CardCapture;
+
 namespace cardsim {
 
 using Bytes = std::vector<uint8_t>;
@@ -104,6 +106,8 @@ class CardSim {
 
     const std::vector<std::string> &log() const { return log_; }
     void set_log_file(FILE *f) { log_file_ = f; }
+    // What the card reads and writes also goes to `c` (not owned; nullptr: nowhere).
+    void set_capture(CardCapture *c) { capture_ = c; }
 
   private:
     // Output.
@@ -139,6 +143,7 @@ class CardSim {
     Bytes segment_;
     std::vector<std::string> log_;
     FILE *log_file_ = nullptr;
+    CardCapture *capture_ = nullptr;
 
     std::string fault_;
     int fault_count_ = 0;

@@ -1,9 +1,11 @@
 // cardsim: a simulated Sierra, KPC650 or CDU card behind a pseudo-terminal.
-//   cardsim --family sierra|kpc650|cdu [-o PATHFILE] [-l LOG] [-c FIFO] [-s SCRIPT] [-e LINE]...
+//   cardsim --family sierra|kpc650|cdu [-o PATHFILE] [-l LOG] [-c FIFO] [-s SCRIPT] [-w CAPTURE]
+//           [-e LINE]...
 // Writes the pty's slave path (to PATHFILE, or standard output), runs the control lines of
 // SCRIPT and of each -e, then answers the card's port until killed or until the card vanishes.
 // Control lines written to FIFO (created when missing) are run as they come; LOG gets the log
-// lines. Both languages are described in sim/cardsim/cardsim.h and in the README.
+// lines. Both languages are described in sim/cardsim/cardsim.h and in the README. CAPTURE
+// gets what passes on the port as a capture file (sim/card_capture.h).
 #include <fcntl.h>
 #include <getopt.h>
 #include <poll.h>
@@ -17,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "common/pcap_file.h"
+#include "sim/card_capture.h"
 #include "sim/cardsim/cardsim.h"
 
 namespace {
@@ -24,7 +28,7 @@ namespace {
 int usage() {
     fprintf(stderr,
             "usage: cardsim --family sierra|kpc650|cdu [-o PATHFILE] [-l LOG] [-c FIFO]\n"
-            "               [-s SCRIPT] [-e LINE]...\n");
+            "               [-s SCRIPT] [-w CAPTURE] [-e LINE]...\n");
     return 2;
 }
 
@@ -39,10 +43,10 @@ bool run_line(cardsim::CardSim &sim, const std::string &line) {
 int main(int argc, char **argv) {
     static const option kLong[] = {{"family", required_argument, nullptr, 'f'},
                                    {nullptr, 0, nullptr, 0}};
-    std::string family_name, path_file, log_path, fifo_path, script;
+    std::string family_name, path_file, log_path, fifo_path, script, capture_path;
     std::vector<std::string> lines;
     int opt;
-    while ((opt = getopt_long(argc, argv, "f:o:l:c:s:e:", kLong, nullptr)) != -1) {
+    while ((opt = getopt_long(argc, argv, "f:o:l:c:s:w:e:", kLong, nullptr)) != -1) {
         switch (opt) {
             case 'f':
                 family_name = optarg;
@@ -62,6 +66,9 @@ int main(int argc, char **argv) {
             case 'e':
                 lines.push_back(optarg);
                 break;
+            case 'w':
+                capture_path = optarg;
+                break;
             default:
                 return usage();
         }
@@ -80,6 +87,17 @@ int main(int argc, char **argv) {
         sim.set_log_file(log);
     }
     std::string error;
+    CardCapture capture;
+    if (!capture_path.empty()) {
+        uint8_t framing = family == cardsim::Family::kSierra   ? kPcapCns
+                          : family == cardsim::Family::kKpc650 ? kPcapKpc650
+                                                               : kPcapCdu;
+        if (!capture.open(capture_path, framing, &error)) {
+            fprintf(stderr, "cardsim: capture %s\n", error.c_str());
+            return 1;
+        }
+        sim.set_capture(&capture);
+    }
     if (!sim.open_pty(&error)) {
         fprintf(stderr, "cardsim: %s\n", error.c_str());
         return 1;

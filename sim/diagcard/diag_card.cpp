@@ -158,6 +158,7 @@ void DiagCard::read_port() {
     uint8_t buf[4096];
     ssize_t got = read(master_, buf, sizeof buf);
     if (got <= 0) return;
+    if (capture_) capture_->to_card(buf, static_cast<size_t>(got));
     rx_.feed(buf, static_cast<size_t>(got), on_frame, this);
 }
 
@@ -193,7 +194,8 @@ int DiagCard::next_timeout(long long now) {
 void DiagCard::write_port(const std::vector<uint8_t> &bytes) {
     if (master_ < 0 || bytes.empty()) return;
     ssize_t n = write(master_, bytes.data(), bytes.size());
-    (void)n;  // a card pulled out meanwhile loses its answer
+    // A card pulled out meanwhile loses its answer.
+    if (n > 0 && capture_) capture_->from_card(bytes.data(), static_cast<size_t>(n));
 }
 
 void DiagCard::pull() {

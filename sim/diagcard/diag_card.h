@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/card_capture.h"
 #include "sim/diagcard/card_config.h"
 #include "sim/diagcard/card_frames.h"
 
@@ -27,6 +28,8 @@ class DiagCard {
 
     // Received frames are also appended to this descriptor, one line each.
     void set_record_fd(int fd) { record_fd_ = fd; }
+    // What the card reads and writes also goes to `c` (not owned; set before run()).
+    void set_capture(CardCapture *c) { capture_ = c; }
 
     // Applies one control line (see README.md). False with the reason in *error.
     bool control(const std::string &line, std::string *error);
@@ -58,6 +61,7 @@ class DiagCard {
     int held_slave_ = -1;
     int wake_ = -1;
     int record_fd_ = -1;
+    CardCapture *capture_ = nullptr;
     bool stopping_ = false;
     bool pull_pending_ = false;
     std::string slave_path_;
