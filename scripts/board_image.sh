@@ -44,10 +44,12 @@ cp "$bin/rcmserver" opt/sim/bin/rcmserver
 cp "$top/board/init" init
 cp -R "$top/board/etc/." etc/
 chmod 755 init etc/board/*
+ln -s /etc/board/probe sbin/probe
 
 # Kernel modules, flat, in the order they must be loaded.
 kdir=$(find "$deps/lib/modules" -mindepth 1 -maxdepth 1 -type d | head -n 1)
-modules="slhc ppp_generic ppp_async crc16 crc32c_generic mbcache jbd2 ext4 ata_piix"
+modules="slhc ppp_generic ppp_async crc16 crc32c_generic mbcache jbd2 ext4 ata_piix \
+virtio virtio_ring virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci virtio_console"
 for m in $modules; do
   ko=$(find "$kdir/kernel" -name "$m.ko" -o -name "$m.ko.xz" | head -n 1)
   [ -n "$ko" ] || { echo "board image: kernel module $m not found" >&2; exit 1; }
