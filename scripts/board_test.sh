@@ -70,9 +70,15 @@ boot() {  # HOSTPTY
   exec 3>"$run/con.in"
   wait_text "$BOOT_LIMIT" "board: ready" || return 1
   boot_secs=$(secs "$t_boot" "$(now)")
-  # A plain prompt, so the console stays readable.
-  printf 'PS1="# "\n' >&3
-  return 0
+  # The console's shell starts after the start-up: knock until it answers (a plain prompt
+  # keeps the console readable).
+  i=0
+  while [ $i -lt 30 ]; do
+    printf 'PS1="# "; echo "@@""shell $PPID"\n' >&3
+    wait_text 1 "@@shell" && return 0
+    i=$((i + 1))
+  done
+  return 1
 }
 
 wait_text() {  # SECS TEXT: waits for TEXT in the console log
@@ -95,7 +101,7 @@ on_board() {  # SECS COMMAND
   i=0
   rc=""
   while [ $i -lt $(($1 * 5)) ]; do
-    rc=$(tr -d '\r' <"$console" | sed -n "s/^.*@@$n rc=\([0-9]*\)\$/\1/p" | head -n 1)
+    rc=$(tr -d '\r' <"$console" | sed -n "s/^.*@@$n rc=\([0-9][0-9]*\)\$/\1/p" | head -n 1)
     [ -n "$rc" ] && break
     kill -0 "$qemu_pid" 2>/dev/null || break
     sleep 0.2
@@ -202,15 +208,23 @@ check "the modem peer saw the bridged LCP" "Configure-Request, Terminate-Ack" \
   sh -c "grep -q 'got LCP Configure-Request' '$run/modem.log' && grep -q 'got LCP Terminate-Ack' '$run/modem.log'"
 on_board 20 "cat /var/log/serbridge.log"
 printf '%s\n' "$out" >"$run/serbridge.log"
+on_board 20 "dmesg | grep -i ppp"
+printf '%s\n' "$out" >"$run/kernel-ppp.log"
 check "serbridge saw both Terminates" "TERMREQ from serial, from modem" \
   sh -c "grep -q 'receive TERMREQ from serial' '$run/serbridge.log' &&
     grep -q 'receive TERMREQ \.\.' '$run/serbridge.log'"
 
-# resetbtn and statpipe, started by their scripts, sleep
+# resetbtn and statpipe, started by their scripts, sleep. statpipe speaks to the card's
+# control port, which opens once: modemd leaves it meanwhile.
+check "modemd stopped by its start-up script" "/etc/init.d/modemd stop" \
+  on_board 30 "/etc/init.d/modemd stop && ! probe pid modemd"
 check "statpipe started by its start-up script" "/etc/init.d/statpipe start" \
-  on_board 30 "/etc/init.d/statpipe start && probe pid statpipe"
+  on_board 30 "/etc/init.d/statpipe start && sleep 2 && probe pid statpipe"
 check "resetbtn and statpipe idle for 10 s" "CPU ticks from /proc" \
   board_prints 40 "probe idle 10 resetbtn statpipe" "idle statpipe +0"
+on_board 30 "/etc/init.d/statpipe stop; /etc/init.d/modemd start" || true
+check "modemd answers again after its restart" "esn 5eb0a4d1" \
+  board_prints "$STEP_LIMIT" "sleep 2; modemctl -t 10 esn" "esn 5eb0a4d1"
 
 # rmagent against the management server on the board's loopback
 on_board 20 "probe rcm start" || true
