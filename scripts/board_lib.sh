@@ -31,8 +31,9 @@ board_peer() {  # PATHFILE LOG COMMAND...
   [ -s "$pathfile" ] || { echo "board: $1 gave no pty" >&2; return 1; }
 }
 
-# The emulator: console as given (a qemu -serial value), card, serial host and modem ports
-# as given (a pty path, or "null"). Runs in the background; $qemu_pid is its pid.
+# The emulator: console as given (a qemu -serial value), card and modem ports as given (a pty
+# path, or "null"), the serial host's as a -serial value (a pty path, "pty" or "null").
+# With board_foreground=1 it runs in the foreground (on this terminal) until it ends. Runs in the background; $qemu_pid is its pid.
 # ttyS0 is the console, ttyS2 the serial host, ttyS3 (a PCI UART) the modem's data port;
 # the card's control port is the virtio port "card" (the board links it as /dev/usb/tts/1).
 board_qemu() {  # FLASH CONSOLE CARD HOST MODEM [extra qemu options]
@@ -43,14 +44,19 @@ board_qemu() {  # FLASH CONSOLE CARD HOST MODEM [extra qemu options]
   modem=$5
   shift 5
   chardev() { if [ "$2" = null ]; then echo "null,id=$1"; else echo "serial,id=$1,path=$2"; fi; }
-  qemu-system-mipsel -M malta -m 128 -no-reboot -nic none \
+  set -- -M malta -m 128 -no-reboot -nic none \
     -kernel "$img/vmlinuz" -initrd "$img/initramfs.cpio.gz" \
     -append "console=ttyS0 panic=1 quiet" \
     -drive "file=$flash,format=raw,if=ide" \
     -serial "$con" -serial null -serial "$host" \
     -chardev "$(chardev modem "$modem")" -device pci-serial,chardev=modem \
     -device virtio-serial-pci -chardev "$(chardev card "$card")" \
-    -device virtserialport,chardev=card,name=card "$@" &
+    -device virtserialport,chardev=card,name=card "$@"
+  if [ "${board_foreground:-0}" = 1 ]; then
+    qemu-system-mipsel "$@"  # a background job would have its input taken away
+    return
+  fi
+  qemu-system-mipsel "$@" &
   qemu_pid=$!
 }
 
