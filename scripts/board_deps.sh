@@ -14,7 +14,7 @@ for p in qemu-system-mips e2fsprogs cpio; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     if is_root; then
       echo "installing: $p"
-      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p"
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p" >/dev/null
     else
       echo "missing Debian package; install it with: sudo apt-get install -y $p" >&2
       exit 1

@@ -64,7 +64,7 @@ boot() {  # HOSTPTY
   mkfifo "$run/con.in" "$run/con.out"
   t_boot=$(now)
   board_qemu "$run/flash.img" "pipe:$run/con" "$(cat "$run/card.path")" "$1" \
-    "$(cat "$run/modem.path")" -display none -monitor none </dev/null
+    "$(cat "$run/modem.path")" -display none -monitor none </dev/null 2>>"$run/qemu.err"
   cat "$run/con.out" >"$console" &
   board_pids="$board_pids $!"
   exec 3>"$run/con.in"
