@@ -41,7 +41,6 @@ check() {  # NAME DETAIL COMMAND...: pass when the command succeeds
 }
 
 finish() {
-  status=$?
   board_stop_all
   trap - EXIT
   echo "board: $passed passed, $failed failed (whole run $(secs "$t_start" "$(now)") s; logs in $run)"
