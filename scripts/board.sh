@@ -1,8 +1,8 @@
 #!/bin/sh
 # make board: boots the emulated board with a shell on this terminal, the simulated Sierra
 # card on its control port, the modem's PPP peer on its data port (ttyS3), and a host pty on
-# ttyS2 for a serial host of your own (the emulator prints its path as "char device
-# redirected to /dev/pts/N (label serial2)"; for example
+# ttyS1 for a serial host of your own (the emulator prints its path as "char device
+# redirected to /dev/pts/N (label serial1)"; for example
 # `chat -v '' AT OK ATD#777 CONNECT </dev/pts/N >/dev/pts/N`). The flash disk,
 # build-board/flash.img, is kept from one run to the next (BOARD_FRESH_FLASH=1: a blank one).
 # Leave with `reboot` or `kill -TERM 1` on the board, or Ctrl-A X.

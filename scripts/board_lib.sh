@@ -34,7 +34,7 @@ board_peer() {  # PATHFILE LOG COMMAND...
 # The emulator: console as given (a qemu -serial value), card and modem ports as given (a pty
 # path, or "null"), the serial host's as a -serial value (a pty path, "pty" or "null").
 # With board_foreground=1 it runs in the foreground (on this terminal) until it ends. Runs in the background; $qemu_pid is its pid.
-# ttyS0 is the console, ttyS2 the serial host, ttyS3 (a PCI UART) the modem's data port;
+# ttyS0 is the console, ttyS1 the serial host, ttyS3 (a PCI UART) the modem's data port;
 # the card's control port is the virtio port "card" (the board links it as /dev/usb/tts/1).
 board_qemu() {  # FLASH CONSOLE CARD HOST MODEM [extra qemu options]
   flash=$1
@@ -48,7 +48,7 @@ board_qemu() {  # FLASH CONSOLE CARD HOST MODEM [extra qemu options]
     -kernel "$img/vmlinuz" -initrd "$img/initramfs.cpio.gz" \
     -append "console=ttyS0 panic=1 quiet" \
     -drive "file=$flash,format=raw,if=ide" \
-    -serial "$con" -serial null -serial "$host" \
+    -serial "$con" -serial "$host" -serial null \
     -chardev "$(chardev modem "$modem")" -device pci-serial,chardev=modem \
     -device virtio-serial-pci -chardev "$(chardev card "$card")" \
     -device virtserialport,chardev=card,name=card "$@"
