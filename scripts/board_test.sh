@@ -219,8 +219,9 @@ check "modemd stopped by its start-up script" "/etc/init.d/modemd stop" \
   on_board 30 "/etc/init.d/modemd stop && ! probe pid modemd"
 check "statpipe started by its start-up script" "/etc/init.d/statpipe start" \
   on_board 30 "/etc/init.d/statpipe start && sleep 2 && probe pid statpipe"
-check "resetbtn and statpipe idle for 10 s" "CPU ticks from /proc" \
-  board_prints 40 "probe idle 10 resetbtn statpipe" "idle statpipe +0"
+# serbridge too, after its links: nothing left spinning on a closed channel.
+check "resetbtn, statpipe and serbridge idle for 10 s" "CPU ticks from /proc" \
+  board_prints 40 "probe idle 10 resetbtn statpipe serbridge" "idle serbridge +0"
 on_board 30 "/etc/init.d/statpipe stop; /etc/init.d/modemd start" || true
 check "modemd answers again after its restart" "esn 5eb0a4d1" \
   board_prints "$STEP_LIMIT" "sleep 2; modemctl -t 10 esn" "esn 5eb0a4d1"
