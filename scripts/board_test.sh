@@ -49,6 +49,8 @@ finish() {
 }
 trap finish EXIT
 trap 'exit 1' INT TERM HUP
+# A console write after the emulator died fails (and the step with it) instead of killing us.
+trap '' PIPE
 
 # --- the console --------------------------------------------------------------------------
 boot_no=0
