@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 
 .PHONY: all build test test-native test-mips test-tsan demo demo-mips bench fuzz release-check clean \
-	deps check-layers rootfs
+	deps check-layers rootfs board board-test board-image
 
 all: build
 
@@ -67,6 +67,22 @@ FUZZ_SECONDS ?= 10
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
 
+# The emulated board: the staging root (`make rootfs`) booted as a whole router on an emulated
+# MIPS Malta board, with the simulated card and PPP peers on the host side. Not part of
+# `make test`. `make board` gives a shell on its console; `make board-test` runs the system
+# there and prints one table.
+board-image: build rootfs
+	scripts/board_deps.sh
+	cmake --preset mips >/dev/null
+	cmake --build --preset mips -j $(JOBS) --target nvram mtd nvram_mtd_read nvram_mtd_write rcmserver
+	scripts/board_image.sh
+
+board: board-image
+	scripts/board.sh
+
+board-test: board-image
+	scripts/board_test.sh
+
 clean:
 	rm -rf build build-asan build-mips build-bench build-tsan build-fuzz build-rootfs \
-		build-release-check
+		build-release-check build-board
