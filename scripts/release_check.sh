@@ -1,8 +1,8 @@
 #!/bin/sh
 # `make release-check`: what a build must pass before it ships. Runs, in order, the whole
 # suite (`make test`), every fuzz target for FUZZ_SECONDS (default 60, two at a time), the soaks
-# of the resident daemons (soak/), the footprint budget of the board's programs and, when the
-# project has it, the emulated board's test. Prints one table and exits non-zero when any row
+# of the resident daemons (soak/), the footprint budget of the board's programs and the
+# emulated board's test. Prints one table and exits non-zero when any row
 # failed. Logs are kept in build-release-check/.
 set -u
 
