@@ -168,7 +168,7 @@ int main(int argc, char **argv) {
         _exit(0);
     }
     write_file(root.host("/var/run/init.pid"), std::to_string(init));
-    int agent_port = soak_free_udp_port();
+    int agent_port = free_loopback_port(SOCK_DGRAM);
     SpawnOptions o;
     o.env = {"RMAGENT_PORT=" + std::to_string(agent_port),
              "RMAGENT_ADDR=127.0.0.1",

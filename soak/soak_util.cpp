@@ -51,17 +51,3 @@ bool soak_queue_serving(int key, int timeout_ms) {
     return serving;
 }
 
-int soak_free_udp_port() {
-    int s = socket(AF_INET, SOCK_DGRAM, 0);
-    if (s < 0) return -1;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = -1;
-    if (bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    close(s);
-    return port;
-}

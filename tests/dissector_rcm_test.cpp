@@ -289,18 +289,6 @@ std::string receive_exactly(int fd, size_t n) {
     return all;
 }
 
-int free_port(int type) {
-    int fd = socket(AF_INET, type, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 sockaddr_in loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -333,7 +321,7 @@ TEST_F(Dissectors, LanServicesExchangeWithTheAgentDecodesFieldByField) {
     ASSERT_EQ(0, nvram_set("product_model", "CR-100"));
     ASSERT_EQ(0, nvram_set("vzw_reconnect_interval", "30"));
     ASSERT_EQ(0, nvram_set("wan0_status", "down"));
-    int disc = free_port(SOCK_DGRAM), desk = free_port(SOCK_STREAM);
+    int disc = free_loopback_port(SOCK_DGRAM), desk = free_loopback_port(SOCK_STREAM);
     start_session({}, {"RMAGENT_DISCOVERY_PORT=" + std::to_string(disc),
                        "RMAGENT_DESKMGR_PORT=" + std::to_string(desk)});
 

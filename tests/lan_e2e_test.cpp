@@ -20,19 +20,6 @@ namespace {
 
 using namespace testsupport;
 
-// A port free now for `type` (the kernel's choice, released again).
-int free_port(int type) {
-    int fd = socket(AF_INET, type, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 void executable(const std::string &path, const std::string &text) {
     write_file(path, text);
     chmod(path.c_str(), 0755);
@@ -60,8 +47,8 @@ class LanServices : public ::testing::Test {
         ASSERT_EQ(0, nvram_set("lan0_ifname", "br0"));
         ASSERT_EQ(0, nvram_set("product_model", "CR-100"));
         ASSERT_EQ(0, nvram_set("vzw_reconnect_interval", "30"));
-        disc_ = free_port(SOCK_DGRAM);
-        desk_ = free_port(SOCK_STREAM);
+        disc_ = free_loopback_port(SOCK_DGRAM);
+        desk_ = free_loopback_port(SOCK_STREAM);
     }
     void TearDown() override {
         stop_child(agent_);

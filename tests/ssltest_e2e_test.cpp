@@ -40,21 +40,6 @@ pid_t spawn_host(const std::vector<std::string> &args, int stdin_fd, const std::
     return pid;
 }
 
-// A loopback port nobody listens on just now.
-int free_port() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = -1;
-    if (bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    close(s);
-    return port;
-}
-
 // Whether a socket listens on 127.0.0.1:`port` (read from /proc, so no connection is spent).
 bool listening(int port) {
     std::ifstream in("/proc/net/tcp");
@@ -95,7 +80,7 @@ class Ssltest : public ::testing::Test {
     // and ends there when `end_input` (the server then closes each connection).
     void start_server(const std::string &say, bool end_input = false) {
         for (int attempt = 0; attempt < 5; ++attempt) {
-            port_ = free_port();
+            port_ = free_loopback_port(SOCK_STREAM);
             int p[2];
             ASSERT_EQ(0, pipe2(p, O_CLOEXEC));  // the server must not hold the writing end
             ASSERT_EQ(static_cast<ssize_t>(say.size()), write(p[1], say.data(), say.size()));
@@ -174,7 +159,7 @@ TEST_F(Ssltest, ServerClosingMidExchangeIsStatus2) {
 }
 
 TEST_F(Ssltest, NobodyListeningIsStatus1) {
-    int port = free_port();
+    int port = free_loopback_port(SOCK_STREAM);
     RunResult r = ssltest(port);
     EXPECT_EQ(1, r.exit_code());
     EXPECT_EQ("", r.out);

@@ -1,12 +1,15 @@
 #include "tests/support/testsupport.h"
 
 #include <fcntl.h>
+#include <arpa/inet.h>
 #include <ftw.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/msg.h>
 #include <sys/prctl.h>
 #include <sys/random.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -70,6 +73,21 @@ int unused_ipc_key() {
         if (msgget(key, 0) < 0 && errno == ENOENT) return key;
     }
     throw std::runtime_error("no free IPC key");
+}
+
+int free_loopback_port(int type) {
+    int s = socket(AF_INET, type, 0);
+    if (s < 0) return -1;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = -1;
+    if (bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr *>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    close(s);
+    return port;
 }
 
 std::string program_path(const std::string &name) {

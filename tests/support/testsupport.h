@@ -31,6 +31,10 @@ class TempRouterRoot {
 // A System V key with no queue behind it, unlikely to be chosen by a concurrent test.
 int unused_ipc_key();
 
+// A loopback port free now for sockets of `type` (SOCK_DGRAM or SOCK_STREAM): the kernel's
+// choice, released again. -1 when none could be had.
+int free_loopback_port(int type);
+
 // Path of a program built by this project (ROUTER_BIN_DIR).
 std::string program_path(const std::string &name);
 
