@@ -22,6 +22,7 @@
 #include "common/msgcmd.h"
 #include "common/pcap_file.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/tshark.h"
 #include "tools/modem_client.h"
 
 namespace {
@@ -38,17 +39,6 @@ const std::vector<std::string> kFields = {
     "cardcns.value", "cardcrc.command",     "cardcrc.channel",  "cardcrc.msgtype",
     "cardcrc.code",  "cardcrc.nmea",        "carddiag.cmd",     "carddiag.subsys"};
 
-// tshark from PATH, or "" when there is none.
-std::string find_tshark() {
-    const char *path = getenv("PATH");
-    std::stringstream dirs(path ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        std::string file = (dir.empty() ? "." : dir) + "/tshark";
-        if (access(file.c_str(), X_OK) == 0) return file;
-    }
-    return "";
-}
-
 std::vector<std::string> lines_of(const std::string &text) {
     std::vector<std::string> out;
     std::stringstream in(text);
@@ -57,19 +47,10 @@ std::vector<std::string> lines_of(const std::string &text) {
     return out;
 }
 
-Row split_tabs(const std::string &line) {
-    Row out;
-    size_t at = 0;
-    for (size_t tab; (tab = line.find('\t', at)) != std::string::npos; at = tab + 1)
-        out.push_back(line.substr(at, tab - at));
-    out.push_back(line.substr(at));
-    return out;
-}
-
 class CardCaptures : public ::testing::Test {
   protected:
     void SetUp() override {
-        tshark_ = find_tshark();
+        tshark_ = tshark_path();
         ASSERT_NE("", tshark_) << "tshark is not on PATH: scripts/deps.sh installs it";
         key_ = unused_ipc_key();
     }
@@ -85,29 +66,24 @@ class CardCaptures : public ::testing::Test {
 
     // Runs tshark with the dissectors on `pcap`; its standard output. Fails the test when
     // tshark fails or a script error shows anywhere.
-    std::string tshark(const std::string &pcap, const std::string &args) {
-        std::string out = at("tshark.out"), err = at("tshark.err");
-        std::string cmd = "'" + tshark_ + "' -r '" + pcap + "' -X 'lua_script:" + CARD_LINK_LUA +
-                          "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
-        int status = system(cmd.c_str());
-        std::string text = read_file(out), errors = read_file(err);
-        EXPECT_EQ(0, status) << cmd << "\n" << errors;
+    std::string tshark(const std::string &pcap, const std::vector<std::string> &args) {
+        TsharkRun run = run_tshark(root_.host(""), pcap, {"card_link.lua"}, args);
+        EXPECT_EQ(0, run.status) << run.err;
         for (const char *bad : {"Lua Error", "Lua:", "could not be decoded"}) {
-            EXPECT_EQ(std::string::npos, text.find(bad)) << text;
-            EXPECT_EQ(std::string::npos, errors.find(bad)) << errors;
+            EXPECT_EQ(std::string::npos, run.out.find(bad)) << run.out;
+            EXPECT_EQ(std::string::npos, run.err.find(bad)) << run.err;
         }
-        return text;
+        return run.out;
     }
 
     // One row per record with the named fields (of kFields). Each file is decoded once.
     std::vector<Row> fields(const std::string &pcap, const std::vector<std::string> &names) {
         std::vector<Row> &all = decoded_[pcap];
         if (all.empty()) {
-            std::string args = "-T fields";
+            std::vector<std::string> args = {"-T", "fields"};
             for (const std::string &n : kFields)
-                args += " -e " + n;
-            for (const std::string &line : lines_of(tshark(pcap, args)))
-                all.push_back(split_tabs(line));
+                args.insert(args.end(), {"-e", n});
+            all = tshark_rows(tshark(pcap, args));
         }
         std::vector<size_t> cols;
         for (const std::string &n : names) {
@@ -488,7 +464,7 @@ TEST_F(CardCaptures, BrokenFramesShowAsMalformedOrBadCheckNeverAsScriptErrors) {
         }
     }
     // The full decode of every record goes through as well.
-    std::string verbose = tshark(pcap, "-V");
+    std::string verbose = tshark(pcap, {"-V"});
     EXPECT_NE(std::string::npos, verbose.find("FCS-16 0x"));
     EXPECT_NE(std::string::npos, verbose.find("no closing flag: the frame is cut short"));
     EXPECT_NE(std::string::npos, verbose.find("record shorter than its 2-byte pseudo-header"));
