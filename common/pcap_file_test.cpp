@@ -7,14 +7,14 @@
 TEST(PcapFile, HeadersAreLittleEndianWithTheirFields) {
     uint8_t h[kPcapFileHeaderSize];
     pcap_file_header(h, kPcapLinkCard);
-    const std::vector<uint8_t> want = {0xD4, 0xC3, 0xB2, 0xA1, 2, 0, 4, 0, 0, 0, 0, 0,
+    const std::vector<uint8_t> want = {0xD4, 0xC3, 0xB2, 0xA1, 2,    0,    4, 0, 0,   0, 0, 0,
                                        0,    0,    0,    0,    0xFF, 0xFF, 0, 0, 147, 0, 0, 0};
     EXPECT_EQ(want, std::vector<uint8_t>(h, h + sizeof h));
 
     uint8_t r[kPcapRecordHeaderSize];
     pcap_record_header(r, 5123456ull, 300);  // 5123.456 s
     const std::vector<uint8_t> rec = {0x03, 0x14, 0, 0, 0x40, 0xF5, 0x06, 0,
-                                      0x2C, 0x01, 0, 0, 0x2C, 0x01, 0, 0};
+                                      0x2C, 0x01, 0, 0, 0x2C, 0x01, 0,    0};
     EXPECT_EQ(rec, std::vector<uint8_t>(r, r + sizeof r));
 }
 

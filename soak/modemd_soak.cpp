@@ -31,35 +31,44 @@ namespace {
 using namespace testsupport;
 
 constexpr int kClients = 4;
-constexpr size_t kWindow = 8;             // requests in flight per client
+constexpr size_t kWindow = 8;                 // requests in flight per client
 constexpr uint32_t kSimCardEsn = 0x8A1B2C3D;  // the simulated card's
-constexpr long kWarmUp = 10000;           // commands before the first memory sample
+constexpr long kWarmUp = 10000;               // commands before the first memory sample
 
 enum Kind {
-    kUnhandled,   // a command no family registers: result 2
-    kSmsCounts,   // command 7, answered from the daemon's own store
-    kSmsWrite,    // command 9 with data: result 0
-    kLenLow,      // command 9 with len 5: result 1
-    kLenHigh,     // command 9 with len far beyond the message: result 1
-    kOversized,   // 3000 bytes of text: taken cut to the buffer, served
-    kTooShort,    // 23 bytes of text: dropped, no answer
-    kVanished,    // the reply queue was removed: no answer anywhere
-    kFullQueue,   // the reply queue has no room: no answer, the daemon goes on
-    kCardEsn,     // command 1, asked of the card
+    kUnhandled,  // a command no family registers: result 2
+    kSmsCounts,  // command 7, answered from the daemon's own store
+    kSmsWrite,   // command 9 with data: result 0
+    kLenLow,     // command 9 with len 5: result 1
+    kLenHigh,    // command 9 with len far beyond the message: result 1
+    kOversized,  // 3000 bytes of text: taken cut to the buffer, served
+    kTooShort,   // 23 bytes of text: dropped, no answer
+    kVanished,   // the reply queue was removed: no answer anywhere
+    kFullQueue,  // the reply queue has no room: no answer, the daemon goes on
+    kCardEsn,    // command 1, asked of the card
 };
 
 Kind kind_of(long i) {
     if (i % 1000 == 0) return kCardEsn;
     switch (i % 100) {
-        case 1: return kLenLow;
-        case 2: return kLenHigh;
-        case 3: return kOversized;
-        case 4: return kVanished;
-        case 5: return kFullQueue;
-        case 6: return kSmsCounts;
-        case 7: return kSmsWrite;
-        case 8: return kTooShort;
-        default: return kUnhandled;
+        case 1:
+            return kLenLow;
+        case 2:
+            return kLenHigh;
+        case 3:
+            return kOversized;
+        case 4:
+            return kVanished;
+        case 5:
+            return kFullQueue;
+        case 6:
+            return kSmsCounts;
+        case 7:
+            return kSmsWrite;
+        case 8:
+            return kTooShort;
+        default:
+            return kUnhandled;
     }
 }
 
@@ -147,7 +156,8 @@ class Client {
             fault(sh_, "client " + std::to_string(id_) + ": the full queue holds " +
                            std::to_string(ds.msg_qnum) + " messages, not its filler alone");
         if (msgget(vanished_key_, 0) >= 0)
-            fault(sh_, "client " + std::to_string(id_) + ": a queue was created for a vanished key");
+            fault(sh_,
+                  "client " + std::to_string(id_) + ": a queue was created for a vanished key");
         msgcmd m;
         if (msgrcv(own_, &m, kMsgcmdTextSize, 0, IPC_NOWAIT | MSG_NOERROR) >= 0)
             fault(sh_, "client " + std::to_string(id_) + ": an answer nobody asked for, mtype " +
@@ -178,14 +188,22 @@ class Client {
                 text = kMsgcmdMinText + static_cast<size_t>(i % 61);
                 len = kMsgcmdLenBase + static_cast<uint32_t>(text - kMsgcmdHeaderText);
                 break;
-            case kSmsCounts: e.cmd = 7; break;
+            case kSmsCounts:
+                e.cmd = 7;
+                break;
             case kSmsWrite:
                 e.cmd = 9;
                 text = kMsgcmdMinText + 4;
                 len = kMsgcmdLenBase + 8;
                 break;
-            case kLenLow: e.cmd = 9; len = 5; break;
-            case kLenHigh: e.cmd = 9; len = 0x7FFFFFF0u; break;
+            case kLenLow:
+                e.cmd = 9;
+                len = 5;
+                break;
+            case kLenHigh:
+                e.cmd = 9;
+                len = 0x7FFFFFF0u;
+                break;
             case kOversized:
                 e.cmd = 9;
                 text = 3000;
@@ -202,7 +220,9 @@ class Client {
                 e.cmd = 999;
                 key = full_key_;
                 break;
-            case kCardEsn: e.cmd = 1; break;
+            case kCardEsn:
+                e.cmd = 1;
+                break;
         }
         msgcmd_set_keyid(m, key);
         msgcmd_set_cmd(m, e.cmd);
@@ -239,13 +259,24 @@ class Client {
         }
         uint32_t want_result = kResultNoHandler, want_len = kMsgcmdLenBase;
         switch (e.kind) {
-            case kSmsCounts: want_result = kResultOk; want_len = kMsgcmdLenBase + 4; break;
+            case kSmsCounts:
+                want_result = kResultOk;
+                want_len = kMsgcmdLenBase + 4;
+                break;
             case kSmsWrite:
-            case kOversized: want_result = kResultOk; break;
+            case kOversized:
+                want_result = kResultOk;
+                break;
             case kLenLow:
-            case kLenHigh: want_result = kResultFailed; break;
-            case kCardEsn: want_result = kResultOk; want_len = kMsgcmdLenBase + 4; break;
-            default: break;
+            case kLenHigh:
+                want_result = kResultFailed;
+                break;
+            case kCardEsn:
+                want_result = kResultOk;
+                want_len = kMsgcmdLenBase + 4;
+                break;
+            default:
+                break;
         }
         size_t want_text = kMsgcmdMinText - kMtypeWire + ((want_len - kMsgcmdLenBase + 3) & ~3u);
         bool right = static_cast<size_t>(n) == want_text && msgcmd_keyid(m) == own_key_ &&
@@ -264,9 +295,8 @@ class Client {
         }
         if (!right) {
             char text[160];
-            snprintf(text, sizeof text,
-                     ": kind %d answered %zd bytes, cmd %u, len %u, result %u", e.kind, n,
-                     msgcmd_cmd(m), msgcmd_len(m), msgcmd_result(m));
+            snprintf(text, sizeof text, ": kind %d answered %zd bytes, cmd %u, len %u, result %u",
+                     e.kind, n, msgcmd_cmd(m), msgcmd_len(m), msgcmd_result(m));
             fault(sh_, where + text);
         }
     }
@@ -366,7 +396,7 @@ int main(int argc, char **argv) {
     std::string verdict = text;
     for (const std::string &f : sh.faults)
         verdict += "\n  " + f;
-    return soak_verdict(!stalled && alive && flat && sh.fault_count == 0 &&
-                            sh.progress == sh.per_client * kClients,
-                        "modemd", verdict);
+    return soak_verdict(
+        !stalled && alive && flat && sh.fault_count == 0 && sh.progress == sh.per_client * kClients,
+        "modemd", verdict);
 }

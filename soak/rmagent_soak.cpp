@@ -106,7 +106,9 @@ void barrage(Sender *who, int agent_port, int seconds, unsigned seed) {
         for (uint8_t &b : noise)
             b = static_cast<uint8_t>(rng());
         switch (rnd(5)) {
-            case 0: d = noise; break;
+            case 0:
+                d = noise;
+                break;
             case 1: {  // a header of random fields
                 unsigned oid = rnd(0x10000);
                 if (!who->stranger && oid >= 0x0100 && oid <= 0x0103) oid = 0x0104;
@@ -234,12 +236,12 @@ int main(int argc, char **argv) {
              "registrations %d (goal 1), keepalives acknowledged after: %s, server push "
              "applied after: %s, from the stranger applied: %s, restore_defaults \"%s\", init "
              "signalled: %s, upgrade taken: %s",
-             seconds, near.sent.load(), stranger.sent.load(), kStranger,
-             alive ? "alive" : "DEAD", registrations, keeps_alive ? "yes" : "NO",
-             push_ok ? "yes" : "NO",
+             seconds, near.sent.load(), stranger.sent.load(), kStranger, alive ? "alive" : "DEAD",
+             registrations, keeps_alive ? "yes" : "NO", push_ok ? "yes" : "NO",
              applied_from_stranger.empty() ? "nothing" : applied_from_stranger.c_str(),
              restore.c_str(), init_signalled ? "YES" : "no", upgrade_taken ? "YES" : "no");
     bool pass = alive && registrations == 1 && keeps_alive && push_ok &&
-                applied_from_stranger.empty() && restore.empty() && !init_signalled && !upgrade_taken;
+                applied_from_stranger.empty() && restore.empty() && !init_signalled &&
+                !upgrade_taken;
     return finish(pass, text);
 }

@@ -60,7 +60,7 @@ bool noise(PppLink &host, PppLink &modem, bool both, int ms, std::mt19937 &rng, 
         std::vector<uint8_t> chunk(16 + rng() % 240);
         for (uint8_t &b : chunk) {
             unsigned r = rng() % 16;
-            b = r < 10 ? static_cast<uint8_t>(0x20 + rng() % 95)
+            b = r < 10   ? static_cast<uint8_t>(0x20 + rng() % 95)
                 : r < 14 ? specials[rng() % sizeof specials]
                          : static_cast<uint8_t>(rng());
             if (b == 'd' || b == 'D') b = 'a';
@@ -80,7 +80,9 @@ bool noise(PppLink &host, PppLink &modem, bool both, int ms, std::mt19937 &rng, 
 bool at_ok(PppLink &host) {
     for (int i = 0; i < 40; ++i) {
         host.clear_text();
-        host.send_text("\x15" "AT\r");  // a control byte first: it empties a half line
+        host.send_text(
+            "\x15"
+            "AT\r");  // a control byte first: it empties a half line
         if (host.wait_text("OK\r\n", 500)) return true;
     }
     return false;
@@ -127,7 +129,8 @@ int main(int argc, char **argv) {
     auto finish = [&](bool pass, const std::string &text) {
         stop_child(bridge);
         close(poe);
-        std::string tail = read_file(root.host("/poe.out")) + read_file(root.host("/var/log/serbridge.log")).substr(0, 400);
+        std::string tail = read_file(root.host("/poe.out")) +
+                           read_file(root.host("/var/log/serbridge.log")).substr(0, 400);
         return soak_verdict(pass, "serbridge", pass ? text : text + "\n" + tail);
     };
     PppLink host(host_pty.master), modem(modem_pty.master);
@@ -142,7 +145,9 @@ int main(int argc, char **argv) {
     if (!at_ok(host)) return finish(false, "no OK to AT after the AT-phase noise");
 
     host.clear_text();
-    host.send_text("\x15" "atd#777\r");
+    host.send_text(
+        "\x15"
+        "atd#777\r");
     if (!host.wait_text("CONNECT\r\n", 20000)) return finish(false, "no CONNECT to a dial");
     // The host's Configure-Request until it reaches the modem side, then the modem's Ack.
     Frame req = lcp_frame(1, 1, {0x01, 0x04, 0x05, 0xDC}), got;

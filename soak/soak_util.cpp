@@ -40,8 +40,7 @@ bool soak_queue_serving(int key, int timeout_ms) {
             msgcmd_set_len(m, kMsgcmdLenBase + 4);
             if (msgsnd(server, &m, kMsgcmdMinText, IPC_NOWAIT) != 0) return false;
             for (int i = 0; i < 40; ++i) {
-                if (msgrcv(own, &m, kMsgcmdTextSize, 0, IPC_NOWAIT | MSG_NOERROR) >= 0)
-                    return true;
+                if (msgrcv(own, &m, kMsgcmdTextSize, 0, IPC_NOWAIT | MSG_NOERROR) >= 0) return true;
                 usleep(5000);
             }
             return false;
@@ -50,4 +49,3 @@ bool soak_queue_serving(int key, int timeout_ms) {
     msgctl(own, IPC_RMID, nullptr);
     return serving;
 }
-

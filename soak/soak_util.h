@@ -13,4 +13,3 @@ long soak_rss_kib(pid_t pid);
 
 // Waits up to `timeout_ms` until modemd answers a command on the queue with key `key`.
 bool soak_queue_serving(int key, int timeout_ms);
-

@@ -1,7 +1,7 @@
 #include "tests/support/testsupport.h"
 
-#include <fcntl.h>
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <ftw.h>
 #include <netinet/in.h>
 #include <signal.h>
