@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/env.h"
 #include "platform/nvram.h"
 #include "platform/nvram_testing.h"
 #include "soak/soak_util.h"
@@ -134,7 +135,7 @@ void barrage(Sender *who, int agent_port, int seconds, unsigned seed) {
         }
         (void)sendto(s, d.data(), d.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
         who->sent++;
-        usleep(2000);
+        env_sleep_ms(2);
     }
     close(s);
 }
@@ -200,7 +201,7 @@ int main(int argc, char **argv) {
             nvram_testing_forget();
             std::string ssid = nvram_safe_get("wl0_ssid");
             if (ssid == "intruder") applied_from_stranger = "wl0_ssid=intruder";
-            usleep(200000);
+            env_sleep_ms(200);
         }
     });
     std::thread a(barrage, &near, agent_port, seconds, 1u);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
 #include "platform/nvram.h"
 #include "platform/nvram_testing.h"
 #include "serbridge/log.h"
@@ -72,7 +73,7 @@ bool noise(PppLink &host, PppLink &modem, bool both, int ms, std::mt19937 &rng, 
             *sent += static_cast<long>(chunk.size());
         }
         drain(host, modem);
-        usleep(2000);
+        env_sleep_ms(2);
     }
     return true;
 }
@@ -164,10 +165,10 @@ int main(int argc, char **argv) {
     bool up_link = relays(host, modem, 0x11), down_link = relays(modem, host, 0x22);
 
     // Quiet: whatever noise is still being worked through first, then the measured seconds.
-    usleep(1000000);
+    env_sleep_ms(1000);
     drain(host, modem);
     long before = process_cpu_ticks(bridge);
-    usleep(kIdleMs * 1000);
+    env_sleep_ms(kIdleMs);
     long idle_ticks = process_cpu_ticks(bridge) - before;
     bool alive = kill(bridge, 0) == 0;
     long log = file_size(root.host("/var/log/serbridge.log"));

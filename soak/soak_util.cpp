@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/msgcmd.h"
+#include "platform/env.h"
 #include "tests/support/testsupport.h"
 
 int soak_verdict(bool pass, const std::string &name, const std::string &text) {
@@ -41,7 +42,7 @@ bool soak_queue_serving(int key, int timeout_ms) {
             if (msgsnd(server, &m, kMsgcmdMinText, IPC_NOWAIT) != 0) return false;
             for (int i = 0; i < 40; ++i) {
                 if (msgrcv(own, &m, kMsgcmdTextSize, 0, IPC_NOWAIT | MSG_NOERROR) >= 0) return true;
-                usleep(5000);
+                env_sleep_ms(5);
             }
             return false;
         },

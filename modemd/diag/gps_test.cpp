@@ -6,11 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "modemd/diag/diag_loader.h"
-#include "modemd/diag/diag_reader.h"
+#include "modemd/diag/card_engine_fixture.h"
 #include "modemd/diag/diag_status.h"
-#include "sim/diagcard/card_thread.h"
-#include "tests/support/testsupport.h"
 
 namespace {
 
@@ -95,31 +92,7 @@ TEST(GpsFix, NullPointersGive1) {
 }
 
 // The GPS requests against the simulated card.
-class GpsCard : public ::testing::Test {
-  protected:
-    void start(const std::vector<std::string> &lines = {}) {
-        card_ = std::make_unique<CardThread>(lines);
-        ASSERT_EQ("", card_->error());
-        diag_start_record r{};
-        r.record_version = 1;
-        std::strncpy(r.port_path, card_->path().c_str(), sizeof r.port_path - 1);
-        ASSERT_EQ(0, Startup(&r));
-        startup_frames_ = card_->received().size();
-    }
-    void TearDown() override {
-        if (IsLoaderStarted()) (void)ShutdownLoader();
-        diag_reader_join();
-    }
-    // Frames the card received after the start-up exchange.
-    std::vector<std::string> requests() {
-        std::vector<std::string> all = card_->received();
-        return std::vector<std::string>(all.begin() + static_cast<long>(startup_frames_),
-                                        all.end());
-    }
-    testsupport::TempRouterRoot root_;
-    std::unique_ptr<CardThread> card_;
-    size_t startup_frames_ = 0;
-};
+class GpsCard : public CardEngine {};
 
 gps_stream_record stream_record(const char *path) {
     gps_stream_record s{};
@@ -141,7 +114,7 @@ TEST_F(GpsCard, StreamStartSendsTheDefaultSessionBlock) {
                                         "01000000ffffffff"
                                         "00000000"
                                         "000000000000000000000000"}),
-              requests());
+              sent());
 }
 
 TEST_F(GpsCard, StreamStartWithEmptyPathSendsNothing) {
@@ -149,7 +122,7 @@ TEST_F(GpsCard, StreamStartWithEmptyPathSendsNothing) {
     gps_stream_record s = stream_record("");
     EXPECT_EQ(kGpsEmptyPath, StartGPSStream(&s));
     EXPECT_EQ(kGpsBadRecord, StartGPSStream(nullptr));
-    EXPECT_TRUE(requests().empty());
+    EXPECT_TRUE(sent().empty());
 }
 
 TEST_F(GpsCard, StreamStartRefusedOrBrokenAnswers) {
@@ -167,7 +140,7 @@ TEST_F(GpsCard, StreamStartRefusedOrBrokenAnswers) {
 TEST_F(GpsCard, EndSendsAZeroSessionThenTheEndCommand) {
     start({"gps-end-result 9"});
     EXPECT_EQ(0, EndGPSStream());
-    std::vector<std::string> got = requests();
+    std::vector<std::string> got = sent();
     ASSERT_EQ(2u, got.size());
     EXPECT_EQ(
         "rx 4b0d0000"
@@ -183,7 +156,7 @@ TEST_F(GpsCard, EndSendsAZeroSessionThenTheEndCommand) {
 TEST_F(GpsCard, EndRefusedAtTheStartSendsNoEndCommand) {
     start({"answer gps-start error 0x13"});
     EXPECT_EQ(kGpsRefused, EndGPSStream());
-    EXPECT_EQ(1u, requests().size());
+    EXPECT_EQ(1u, sent().size());
 }
 
 TEST_F(GpsCard, ConfigureMapsTheCardStatusWord) {
@@ -208,7 +181,7 @@ TEST_F(GpsCard, ConfigureMapsTheCardStatusWord) {
     EXPECT_EQ(
         "rx 4b0d03000200000044332211"
         "00000000",
-        requests().back());
+        sent().back());
     EXPECT_EQ(kDiagNullArgument, DiagConfigureGPS(nullptr, nullptr));
 }
 
@@ -229,7 +202,7 @@ TEST_F(GpsCard, LastPositionIsConvertedFromTheCardsRecord) {
     EXPECT_DOUBLE_EQ(0.75, fix.uncertainty_along);
     EXPECT_DOUBLE_EQ(1.0, fix.uncertainty_perpendicular);
     EXPECT_DOUBLE_EQ(-1.0, fix.uncertainty_vertical);
-    EXPECT_EQ("rx 4b0d040000000000", requests().back());
+    EXPECT_EQ("rx 4b0d040000000000", sent().back());
     EXPECT_EQ(kGpsBadRecord, GetLastPositionFix(nullptr));
 }
 
